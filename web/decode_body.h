@@ -1,0 +1,19 @@
+// Response body decoding: gzip members read from memory, then UTF-8 to the
+// ANSI code page when the Content-Type names utf-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "services/value.h"
+
+namespace cx {
+
+enum ContentCoding : int32_t { CODING_NONE = 0, CODING_GZIP = 1, CODING_DEFLATE = 2 };
+
+// Largest body, raw or decoded, that is kept; anything beyond is cut off.
+constexpr size_t kMaxBodyBytes = size_t(64) << 20;
+
+Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type);
+
+}  // namespace cx
