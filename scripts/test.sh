@@ -1,0 +1,55 @@
+#!/bin/bash
+# Installs what is missing (Debian, as root), builds both trees and runs every
+# test: native, under Wine, and end to end in a network namespace. Ends with
+# the combined summary line.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+
+bash "$CX_ROOT/scripts/install-deps.sh" || { echo "installing the dependencies failed"; exit 1; }
+bash "$CX_ROOT/scripts/build.sh" || { echo "build failed"; exit 1; }
+
+# A display of our own for the windows the tests open.
+XVFB_PID=""
+cleanup() { [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null; wait 2>/dev/null; }
+trap cleanup EXIT
+for n in $(seq 90 120); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    break
+  fi
+done
+sleep 1
+
+# A fresh prefix for the Windows tests (the network tests make their own).
+rm -rf "$WINEPREFIX"
+mkdir -p "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+
+total_pass=0
+total_fail=0
+run_ctest() {  # name dir [extra args]
+  local name=$1 dir=$2; shift 2
+  echo "=== $name tests ==="
+  ctest --test-dir "$dir" --output-on-failure --timeout 900 "$@" 2>&1 | tee "$dir/ctest.log"
+  local line pass fail
+  line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$dir/ctest.log" | tail -1)
+  if [ -z "$line" ]; then
+    total_fail=$((total_fail + 1))
+    return
+  fi
+  fail=$(echo "$line" | sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+  pass=$(( $(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/') - fail ))
+  total_pass=$((total_pass + pass))
+  total_fail=$((total_fail + fail))
+}
+
+run_ctest native "$CX_BUILD_NATIVE" -j2
+run_ctest windows "$CX_BUILD_WIN"
+wineserver -k 2>/dev/null || true
+
+echo
+echo "$total_pass passed, $total_fail failed"
+[ "$total_fail" -eq 0 ]
