@@ -1,0 +1,33 @@
+// Continuation paging: follows the "Load more" continuations page after page.
+#pragma once
+
+#include "services/value.h"
+
+namespace cx {
+
+// The wait between the steps of a run (the window handles no messages).
+constexpr int32_t kPageWaitMs = 2000;
+// A page that could not be fetched is requested this many more times.
+constexpr int kPageRetries = 2;
+
+// Looks for the continuation marker in page_text; without one the run ends.
+void find_more_marker();
+// Requests, decodes and lists the continuation pages until the run ends, then
+// shows the end of the run.
+void fetch_next_pages();
+
+// Starts the record of the addresses requested in this run.
+void begin_run_addresses(const Text& first_address);
+
+// Requests address; a request that got no answer or an HTTP status of 400 or
+// more is repeated up to kPageRetries times, each after the usual wait, while
+// the run goes on. False when no attempt succeeded; page holds the last body.
+bool fetch_page(const Text& address, Text& page);
+
+// HTTP status code from a raw response header block; 0 when there is none.
+int32_t status_from_headers(const Text& raw_headers);
+
+// The progress label after a page could not be fetched.
+extern const char* const kFetchFailedText;
+
+}  // namespace cx
