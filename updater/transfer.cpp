@@ -1,0 +1,380 @@
+#include "updater/transfer.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include "updater/base.h"
+
+namespace updata {
+namespace {
+
+const UINT WM_TRANSFER_EVENT = WM_APP + 0x2A1;
+const char kNotifyClass[] = "CxTransferNotify";
+const char kAgent[] = "Mozilla/4.0 (compatible; Clipdex updater 1.0)";
+
+struct Transfer {
+  HWND notify;                 // message-only window on the starting thread
+  HANDLE thread;               // worker of the latest start
+  TransferEventHandler handler;
+  volatile LONG done;          // bytes received
+  volatile LONG running;       // start .. last event delivered
+  volatile LONG worker_active; // the worker still touches this record
+  volatile LONG cancel;
+  volatile LONG generation;    // events of an earlier start are dropped
+  void* volatile root;         // the worker's WinInet root, closed to abort
+};
+
+// What the worker needs, copied at start: the caller may change the settings
+// record meanwhile.
+struct Job {
+  Transfer* owner;
+  HWND notify;
+  LONG generation;
+  HMODULE module_ref;
+  char* source;
+  char* target;
+  char* referrer;
+  char* endings;
+  int attempts, connect_timeout, send_timeout, receive_timeout, retry_pause;
+  int write_buffer, read_chunk;
+};
+
+Transfer* from_handle(TransferHandle h) { return reinterpret_cast<Transfer*>(uintptr_t(h)); }
+
+WPARAM pack_event(LONG generation, int32_t code) { return WPARAM((uint32_t(generation) & 0xFFFF) << 16 | (uint32_t(code) & 0xFFFF)); }
+
+LRESULT CALLBACK notify_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg != WM_TRANSFER_EVENT) return DefWindowProcA(hwnd, msg, wp, lp);
+  Transfer* t = reinterpret_cast<Transfer*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (!t || HIWORD(wp) != (uint32_t(t->generation) & 0xFFFF)) return 0;
+  int32_t code = LOWORD(wp);
+  if (code == TRANSFER_FINISHED || code == TRANSFER_FAILED) InterlockedExchange(&t->running, 0);
+  // The handler may end the process or release the transfer: t is not used after it.
+  if (TransferEventHandler h = t->handler) h(code, 0, int32_t(lp), 0, 0);
+  return 0;
+}
+
+HWND make_notify_window() {
+  HINSTANCE inst = this_module();
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = notify_proc;
+  wc.hInstance = inst;
+  wc.lpszClassName = kNotifyClass;
+  RegisterClassA(&wc);  // already registered by an earlier object: fine
+  return CreateWindowExA(0, kNotifyClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
+}
+
+void post_event(const Job* job, int32_t code, int32_t value) {
+  PostMessageA(job->notify, WM_TRANSFER_EVENT, pack_event(job->generation, code), LPARAM(value));
+}
+
+int clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+// The folder part of path with its closing separator, or "." when it has
+// none. False when it does not fit into size bytes.
+bool folder_of(const char* path, char* out, int size) {
+  int cut = -1;
+  for (int i = 0; path[i]; ++i)
+    if (path[i] == '\\' || path[i] == '/') cut = i;
+  if (cut < 0) {
+    lstrcpynA(out, ".", size);
+    return true;
+  }
+  if (cut + 2 > size) return false;
+  lstrcpynA(out, path, cut + 2);  // copies cut + 1 bytes and the zero
+  return true;
+}
+
+bool supported_address(const char* address) {
+  URL_COMPONENTSA parts = {};
+  parts.dwStructSize = sizeof parts;
+  parts.dwSchemeLength = 1;  // asks for the scheme only
+  if (!InternetCrackUrlA(address, 0, 0, &parts)) return false;
+  return parts.nScheme == INTERNET_SCHEME_HTTP || parts.nScheme == INTERNET_SCHEME_HTTPS;
+}
+
+void close_root(Transfer* t) {
+  if (void* r = InterlockedExchangePointer(&t->root, nullptr)) InternetCloseHandle(static_cast<HINTERNET>(r));
+}
+
+HINTERNET open_request(const Job* job, Transfer* t) {
+  HINTERNET root = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (!root) return nullptr;
+  InterlockedExchangePointer(&t->root, root);
+  if (t->cancel) return nullptr;
+  DWORD v = DWORD(job->connect_timeout);
+  InternetSetOptionA(root, INTERNET_OPTION_CONNECT_TIMEOUT, &v, sizeof v);
+  v = DWORD(job->send_timeout);
+  InternetSetOptionA(root, INTERNET_OPTION_SEND_TIMEOUT, &v, sizeof v);
+  v = DWORD(job->receive_timeout);
+  InternetSetOptionA(root, INTERNET_OPTION_RECEIVE_TIMEOUT, &v, sizeof v);
+
+  char* headers = nullptr;
+  if (job->referrer) {
+    char* line = text_join("Referer: ", job->referrer);
+    headers = text_join(line, "\r\n");
+    text_release(line);
+  }
+  const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                      INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES;
+  HINTERNET request = nullptr;
+  for (int attempt = 1; attempt <= job->attempts && !t->cancel; ++attempt) {
+    request = InternetOpenUrlA(root, job->source, headers, headers ? DWORD(-1) : 0, flags, 0);
+    if (request) break;
+    for (int waited = 0; attempt < job->attempts && waited < job->retry_pause && !t->cancel; waited += 50) Sleep(50);
+  }
+  text_release(headers);
+  return request;
+}
+
+bool query_number(HINTERNET request, DWORD what, DWORD* value) {
+  DWORD size = sizeof *value, index = 0;
+  return HttpQueryInfoA(request, what | HTTP_QUERY_FLAG_NUMBER, value, &size, &index) != FALSE;
+}
+
+bool write_all(HANDLE file, const char* data, DWORD n) {
+  while (n > 0) {
+    DWORD written = 0;
+    if (!WriteFile(file, data, n, &written, nullptr) || written == 0) return false;
+    data += written;
+    n -= written;
+  }
+  return true;
+}
+
+// Reads the whole answer into temp_path. True only for a complete program
+// image behind a success status.
+bool download(const Job* job, Transfer* t, const char* temp_path) {
+  HINTERNET request = open_request(job, t);
+  if (!request) return false;
+
+  bool ok = false;
+  DWORD status = 0, announced = 0;
+  bool has_length = false;
+  char* buffer = nullptr;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  do {
+    if (!query_number(request, HTTP_QUERY_STATUS_CODE, &status) || status < 200 || status > 299) break;
+    has_length = query_number(request, HTTP_QUERY_CONTENT_LENGTH, &announced);
+    if (has_length) {
+      if (announced > 0x7FFFFFFFu) break;
+      post_event(job, TRANSFER_TOTAL_SIZE, int32_t(announced));
+    }
+    file = CreateFileA(temp_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) break;
+    buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, job->write_buffer));
+    if (!buffer) break;
+
+    DWORD total = 0, filled = 0;
+    char head[2] = {0, 0};
+    bool failed = false;
+    for (;;) {
+      if (t->cancel) { failed = true; break; }
+      DWORD want = DWORD(job->write_buffer) - filled;
+      if (want > DWORD(job->read_chunk)) want = DWORD(job->read_chunk);
+      DWORD got = 0;
+      if (!InternetReadFile(request, buffer + filled, want, &got)) { failed = true; break; }
+      if (got == 0) break;
+      for (DWORD i = 0; i < got && total + i < 2; ++i) head[total + i] = buffer[filled + i];
+      total += got;
+      filled += got;
+      if ((has_length && total > announced) || total > 0x7FFFFFFFu) { failed = true; break; }
+      InterlockedExchange(&t->done, LONG(total));
+      if (filled == DWORD(job->write_buffer)) {
+        if (!write_all(file, buffer, filled)) { failed = true; break; }
+        filled = 0;
+      }
+    }
+    if (failed || !write_all(file, buffer, filled)) break;
+    if (has_length && total != announced) break;  // the connection ended early
+    if (total < 2 || head[0] != 'M' || head[1] != 'Z') break;  // an error page, not a program
+    if (!FlushFileBuffers(file)) break;
+    ok = true;
+  } while (false);
+
+  if (file != INVALID_HANDLE_VALUE && !CloseHandle(file)) ok = false;
+  if (buffer) HeapFree(GetProcessHeap(), 0, buffer);
+  InternetCloseHandle(request);
+  close_root(t);
+  return ok;
+}
+
+int32_t run_job(const Job* job, Transfer* t) {
+  if (!job->source || !job->target) return TRANSFER_FAILED;
+  if (!has_listed_ending(job->target, job->endings) || !supported_address(job->source)) return TRANSFER_FAILED;
+  // The temporary file lies beside the target, so that moving it in is a rename.
+  char folder[MAX_PATH];
+  char temp[MAX_PATH];
+  if (!folder_of(job->target, folder, MAX_PATH - 14) || !GetTempFileNameA(folder, "cxu", 0, temp))
+    return TRANSFER_FAILED;
+  bool ok = download(job, t, temp) && replace_file(job->target, temp);
+  if (!ok) DeleteFileA(temp);
+  return ok ? TRANSFER_FINISHED : TRANSFER_FAILED;
+}
+
+void free_job(Job* job) {
+  text_release(job->source);
+  text_release(job->target);
+  text_release(job->referrer);
+  text_release(job->endings);
+  HeapFree(GetProcessHeap(), 0, job);
+}
+
+DWORD WINAPI worker(void* param) {
+  Job* job = static_cast<Job*>(param);
+  Transfer* t = job->owner;
+  int32_t code = run_job(job, t);
+  HMODULE self = job->module_ref;
+  if (!PostMessageA(job->notify, WM_TRANSFER_EVENT, pack_event(job->generation, code), 0))
+    InterlockedExchange(&t->running, 0);  // nobody is left to tell
+  free_job(job);
+  InterlockedExchange(&t->worker_active, 0);
+  // The reference taken at start keeps this code mapped until here.
+  if (self) FreeLibraryAndExitThread(self, 0);
+  return 0;
+}
+
+// Waits for the worker of an earlier start that has already said its last word.
+void reap_worker(Transfer* t) {
+  if (!t->thread) return;
+  WaitForSingleObject(t->thread, 10000);
+  CloseHandle(t->thread);
+  t->thread = nullptr;
+}
+
+}  // namespace
+
+void transfer_start(TransferHandle* transfer, const TransferSettings* s) {
+  Transfer* t = from_handle(*transfer);
+  if (t && t->running) return;
+  if (!t) {
+    t = static_cast<Transfer*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Transfer)));
+    if (!t) return;
+    *transfer = TransferHandle(reinterpret_cast<uintptr_t>(t));
+  }
+  if (!t->notify) {
+    t->notify = make_notify_window();
+    if (!t->notify) return;
+    SetWindowLongPtrA(t->notify, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(t));
+  }
+  reap_worker(t);
+
+  Job* job = static_cast<Job*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Job)));
+  if (!job) return;
+  job->owner = t;
+  job->notify = t->notify;
+  job->generation = InterlockedIncrement(&t->generation);
+  job->source = text_copy(s->source);
+  job->target = text_copy(s->target);
+  job->referrer = text_copy(s->referrer);
+  job->endings = text_copy(s->extensions);
+  job->attempts = clamp(s->attempts, 1, 100);
+  job->connect_timeout = clamp(s->connect_timeout, 1, 0x7FFFFFFF);
+  job->send_timeout = clamp(s->send_timeout, 1, 0x7FFFFFFF);
+  job->receive_timeout = clamp(s->receive_timeout, 1, 0x7FFFFFFF);
+  job->retry_pause = clamp(s->retry_pause, 0, 60000);
+  job->write_buffer = clamp(s->write_buffer, 512, 1 << 24);
+  job->read_chunk = clamp(s->read_chunk < s->min_read_chunk ? s->min_read_chunk : s->read_chunk, 1, job->write_buffer);
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&worker), &job->module_ref);
+
+  t->handler = s->handler;
+  InterlockedExchange(&t->done, 0);
+  InterlockedExchange(&t->cancel, 0);
+  InterlockedExchange(&t->running, 1);
+  InterlockedExchange(&t->worker_active, 1);
+  t->thread = CreateThread(nullptr, 0, worker, job, 0, nullptr);
+  if (!t->thread) {
+    if (job->module_ref) FreeLibrary(job->module_ref);
+    free_job(job);
+    InterlockedExchange(&t->worker_active, 0);
+    InterlockedExchange(&t->running, 0);
+  }
+}
+
+int32_t transfer_progress(TransferHandle transfer) {
+  Transfer* t = from_handle(transfer);
+  return t ? int32_t(t->done) : 0;
+}
+
+bool transfer_running(TransferHandle transfer) {
+  Transfer* t = from_handle(transfer);
+  return t && t->running;
+}
+
+void transfer_release(TransferHandle* transfer, bool process_ending) {
+  Transfer* t = from_handle(*transfer);
+  *transfer = 0;
+  if (!t) return;
+  if (process_ending) {  // the worker is gone with the other threads; so is any need to tidy up
+    HeapFree(GetProcessHeap(), 0, t);
+    return;
+  }
+  InterlockedIncrement(&t->generation);  // queued events are now stale
+  if (t->worker_active) {
+    InterlockedExchange(&t->cancel, 1);
+    close_root(t);
+    if (WaitForSingleObject(t->thread, 10000) != WAIT_OBJECT_0) {
+      // A worker that does not stop keeps its record: better a leak than a crash.
+      SetWindowLongPtrA(t->notify, GWLP_USERDATA, 0);
+      return;
+    }
+  }
+  if (t->thread) CloseHandle(t->thread);
+  if (t->notify) {
+    SetWindowLongPtrA(t->notify, GWLP_USERDATA, 0);
+    DestroyWindow(t->notify);
+  }
+  HeapFree(GetProcessHeap(), 0, t);
+}
+
+const TransferOps kWinInetTransfer = {transfer_start, transfer_progress, transfer_release};
+
+bool replace_file(const char* target, const char* new_file) {
+  if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES)
+    return MoveFileExA(new_file, target, MOVEFILE_WRITE_THROUGH) != FALSE;
+
+  // The aside name: target.old, or target.old1 ... when an older one is still in use.
+  char aside[MAX_PATH + 8];
+  int n = text_size(target);
+  if (n > MAX_PATH - 8) return false;
+  bool named = false;
+  for (int i = 0; i < 100 && !named; ++i) {
+    if (i == 0)
+      wsprintfA(aside, "%s.old", target);
+    else
+      wsprintfA(aside, "%s.old%d", target, i);
+    named = GetFileAttributesA(aside) == INVALID_FILE_ATTRIBUTES || DeleteFileA(aside);
+  }
+  if (!named || !MoveFileExA(target, aside, 0)) return false;
+  if (!MoveFileExA(new_file, target, MOVEFILE_WRITE_THROUGH)) {
+    MoveFileExA(aside, target, 0);
+    return false;
+  }
+  if (!DeleteFileA(aside)) MoveFileExA(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return true;
+}
+
+bool has_listed_ending(const char* name, const char* endings) {
+  if (!endings || !*endings) return true;
+  int n = text_size(name);
+  const char* p = endings;
+  while (*p) {
+    const char* e = p;
+    while (*e && *e != '|') ++e;
+    int len = int(e - p);
+    if (len > 0 && len <= n) {
+      bool same = true;
+      for (int i = 0; i < len && same; ++i) {
+        char a = name[n - len + i], b = p[i];
+        if (a >= 'A' && a <= 'Z') a = char(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = char(b - 'A' + 'a');
+        same = a == b;
+      }
+      if (same) return true;
+    }
+    p = *e ? e + 1 : e;
+  }
+  return false;
+}
+
+}  // namespace updata

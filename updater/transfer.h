@@ -1,0 +1,58 @@
+// TransferService: downloads a file on a worker thread and puts it in the
+// place of the target only when it arrived whole.
+//
+// A transfer is a 32-bit handle; 0 means no object yet (the first start makes
+// one). The events go to the handler of field 15 on the thread that called
+// start: the worker posts them to a message-only window of that thread, whose
+// window procedure calls the handler. Nothing of the caller runs on the worker.
+//
+// Outcome of one start:
+//   event 3 (size)  when the server announces the length
+//   event 4         the new file has replaced the target
+//   event 9         anything else; the target is left exactly as it was
+// The download goes to a temporary file beside the target. It is accepted
+// only with a 2xx status, the announced length (when there is one) and a
+// program image ("MZ" at the start). The target is then renamed aside (a
+// running program's file cannot be overwritten, but it can be renamed), the
+// new file moved in, and the aside file deleted or, when it is still in use,
+// marked for deletion at the next restart. A failed move puts the old file back.
+#pragma once
+
+#include <cstdint>
+
+#include "updater/settings.h"
+
+namespace updata {
+
+using TransferHandle = uint32_t;
+
+// Begins the transfer described by settings and returns at once. While a
+// transfer of this handle is still running, a further start is ignored.
+void transfer_start(TransferHandle* transfer, const TransferSettings* settings);
+// Bytes received so far by the latest start (0 for no object).
+int32_t transfer_progress(TransferHandle transfer);
+// True from start until its last event has been delivered.
+bool transfer_running(TransferHandle transfer);
+// Ends the object: a running transfer is stopped (its events are dropped) and
+// the handle becomes 0. process_ending: the process is going down and other
+// threads are gone; only memory is given back then.
+void transfer_release(TransferHandle* transfer, bool process_ending = false);
+
+// The operations the updater module drives; tests of the module put their
+// own in place of the real ones.
+struct TransferOps {
+  void (*start)(TransferHandle* transfer, const TransferSettings* settings);
+  int32_t (*progress)(TransferHandle transfer);
+  void (*release)(TransferHandle* transfer, bool process_ending);
+};
+extern const TransferOps kWinInetTransfer;
+
+// Puts the file new_file in the place of target (steps above). False leaves
+// target as it was; new_file is then still there for the caller to delete.
+bool replace_file(const char* target, const char* new_file);
+
+// True when name ends in one of the "|"-separated endings (ASCII case ignored).
+// An empty list allows every name.
+bool has_listed_ending(const char* name, const char* endings);
+
+}  // namespace updata
