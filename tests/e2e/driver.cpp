@@ -1,0 +1,564 @@
+// Drives a running Clipdex.exe from outside, the way a user would, and reports
+// what the window shows. Runs under Wine beside the program.
+//
+//   e2e_driver.exe [--timeout S] PROGRAM STEP...
+//
+// Steps run in order; texts may be written hex:<GBK bytes in hex>.
+//   start                 launch PROGRAM, answer the start-up box, wait for the window
+//   type:TEXT             put TEXT into the name box
+//   click:WHAT            click user | channel | url | fetch | export (fetch and export
+//                         are posted: their handlers run for long or open dialogs)
+//   run                   click fetch, wait until the run has begun and ended
+//   wait-running          the fetch button reads "停止"
+//   wait-idle             the fetch button reads "获取", is enabled, and the window is idle
+//   wait-button:E:TEXT    the fetch button reads TEXT and is enabled (E=1) or not (E=0)
+//   wait-log:N:TEXT       the fixture's request log ($CX_FIXTURE_LOG) holds TEXT N times
+//   wait-progress:TEXT    the progress label reads TEXT
+//   sleep:MS
+//   state                 print the button, labels, option boxes and row count
+//   rows                  print every row of the list
+//   save:PATH             export: click, fill the save dialog with PATH, confirm
+//   save-cancel           export: click, cancel the save dialog
+//   shot:PATH             save a picture of the window as a BMP file
+//   close                 close the window, print the exit code
+//
+// Output, one line each (texts as hex of their GBK bytes):
+//   box <text> main_visible=<0|1>    a message box of the program, answered with OK
+//   ready                            the window is shown and usable
+//   state button=<t> enabled=<0|1> progress=<t> progress_visible=<0|1>
+//         stop=<t> stop_visible=<0|1> user=<0|1> channel=<0|1> url=<0|1> rows=<n>
+//   row <id> <title> <link>
+//   exit <code>
+//   error <what>      (then the program is ended and the driver exits with 2)
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kMainCaption = "Clipdex视频地址批量获取工具 v1.0";
+const char* const kFetchCaption = "获取";
+const char* const kStopCaption = "停止";
+
+// Control identifiers of the main window (low word of the window definition's).
+enum : int {
+  kExportButton = 0x0005,
+  kStopLabel = 0x0006,
+  kOptionUrl = 0x0007,
+  kOptionChannel = 0x0008,
+  kOptionUser = 0x0009,
+  kProgressLabel = 0x000A,
+  kVideoList = 0x000B,
+  kFetchButton = 0x000C,
+  kNameEdit = 0x000D,
+};
+
+// Message box text control, as the system's message box lays it out.
+const int kBoxTextId = 0xFFFF;
+const UINT kSendTimeoutMs = 30000;
+
+DWORD g_timeout_ms = 60000;
+PROCESS_INFORMATION g_child{};
+bool g_started = false;
+
+std::string hex(const std::string& s) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : s) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out.empty() ? "-" : out;
+}
+
+std::string unhex_arg(const std::string& arg) {
+  if (arg.rfind("hex:", 0) != 0) return arg;
+  std::string out;
+  const std::string h = arg.substr(4);
+  for (size_t i = 0; i + 1 < h.size(); i += 2) out += static_cast<char>(std::strtoul(h.substr(i, 2).c_str(), nullptr, 16));
+  return out;
+}
+
+void say(const char* fmt, ...) {
+  va_list ap;
+  va_start(ap, fmt);
+  std::vfprintf(stdout, fmt, ap);
+  va_end(ap);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+[[noreturn]] void fail(const std::string& what) {
+  say("error %s", what.c_str());
+  if (g_started) {
+    TerminateProcess(g_child.hProcess, 99);
+    WaitForSingleObject(g_child.hProcess, 5000);
+  }
+  std::exit(2);
+}
+
+bool child_ended() { return g_started && WaitForSingleObject(g_child.hProcess, 0) == WAIT_OBJECT_0; }
+
+// --- windows of the program ---------------------------------------------------
+
+struct WindowsOf {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_window_of(HWND h, LPARAM p) {
+  auto* c = reinterpret_cast<WindowsOf*>(p);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid == c->pid) c->found.push_back(h);
+  return TRUE;
+}
+
+std::vector<HWND> top_windows_of_child() {
+  WindowsOf ctx{g_child.dwProcessId, {}};
+  EnumWindows(collect_window_of, reinterpret_cast<LPARAM>(&ctx));
+  return ctx.found;
+}
+
+std::string class_of(HWND h) {
+  char buf[256] = {0};
+  GetClassNameA(h, buf, sizeof buf);
+  return buf;
+}
+
+// The control's own answer to WM_GETTEXT (labels keep their caption themselves).
+std::string text_of(HWND h) {
+  DWORD_PTR len = 0;
+  if (!SendMessageTimeoutA(h, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &len)) {
+    if (child_ended()) fail("program ended");
+    fail("window does not answer WM_GETTEXTLENGTH");
+  }
+  std::string buf(len + 64, '\0');
+  DWORD_PTR got = 0;
+  if (!SendMessageTimeoutA(h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_NORMAL,
+                           kSendTimeoutMs, &got))
+    fail("window does not answer WM_GETTEXT");
+  buf.resize(std::strlen(buf.c_str()));
+  return buf;
+}
+
+// Text the system holds for a window of another process: never blocks.
+std::string window_text_now(HWND h) {
+  char buf[1024] = {0};
+  GetWindowTextA(h, buf, sizeof buf);
+  return buf;
+}
+
+bool is_message_box(HWND h) {
+  if (class_of(h) != "#32770" || !IsWindowVisible(h)) return false;
+  HWND text = GetDlgItem(h, kBoxTextId);
+  return text != nullptr && GetDlgItem(h, IDOK) != nullptr;
+}
+
+HWND find_main_window() {
+  for (HWND h : top_windows_of_child())
+    if (class_of(h) != "#32770" && window_text_now(h) == kMainCaption) return h;
+  return nullptr;
+}
+
+HWND main_window() {
+  HWND h = find_main_window();
+  if (!h) fail("main window not found");
+  return h;
+}
+
+HWND control(int id) {
+  HWND h = GetDlgItem(main_window(), id);
+  if (!h) fail("control " + std::to_string(id) + " not found");
+  return h;
+}
+
+// Answers every message box the program shows; returns how many it answered.
+int answer_message_boxes() {
+  int answered = 0;
+  for (HWND box : top_windows_of_child()) {
+    if (!is_message_box(box)) continue;
+    HWND main = find_main_window();
+    const std::string text = window_text_now(GetDlgItem(box, kBoxTextId));
+    say("box %s main_visible=%d", hex(text).c_str(), main && IsWindowVisible(main) ? 1 : 0);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    const DWORD t0 = GetTickCount();
+    while (IsWindow(box) && IsWindowVisible(box)) {
+      if (GetTickCount() - t0 > g_timeout_ms) fail("message box does not close");
+      Sleep(20);
+    }
+    ++answered;
+  }
+  return answered;
+}
+
+// Polls cond every 20 ms, answering message boxes meanwhile.
+template <class F>
+void wait_for(const char* what, F cond, DWORD timeout_ms = 0) {
+  const DWORD limit = timeout_ms ? timeout_ms : g_timeout_ms;
+  const DWORD t0 = GetTickCount();
+  for (;;) {
+    answer_message_boxes();
+    if (cond()) return;
+    if (child_ended()) fail(std::string("program ended while waiting: ") + what);
+    if (GetTickCount() - t0 > limit) fail(std::string("timed out: ") + what);
+    Sleep(20);
+  }
+}
+
+void click(HWND h) { PostMessageA(h, BM_CLICK, 0, 0); }
+
+bool checked(HWND h) {
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutA(h, BM_GETCHECK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &r)) fail("no BM_GETCHECK answer");
+  return r == BST_CHECKED;
+}
+
+// The window thread has handled a message sent now, i.e. it is pumping.
+void round_trip() {
+  DWORD_PTR r = 0;
+  if (!SendMessageTimeoutA(main_window(), WM_NULL, 0, 0, SMTO_NORMAL, g_timeout_ms, &r))
+    fail("window thread does not answer");
+}
+
+bool fetch_button_idle() {
+  HWND b = control(kFetchButton);
+  return text_of(b) == kFetchCaption && IsWindowEnabled(b);
+}
+
+// --- the list, read from the other process ----------------------------------
+
+class RemoteBlock {
+ public:
+  RemoteBlock(HANDLE process, size_t size) : process_(process), size_(size) {
+    ptr_ = VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!ptr_) fail("VirtualAllocEx failed");
+  }
+  ~RemoteBlock() { VirtualFreeEx(process_, ptr_, 0, MEM_RELEASE); }
+  RemoteBlock(const RemoteBlock&) = delete;
+  RemoteBlock& operator=(const RemoteBlock&) = delete;
+  char* at(size_t offset) const { return static_cast<char*>(ptr_) + offset; }
+  void write(size_t offset, const void* data, size_t n) const {
+    SIZE_T done = 0;
+    if (!WriteProcessMemory(process_, at(offset), data, n, &done) || done != n) fail("WriteProcessMemory failed");
+  }
+  void read(size_t offset, void* data, size_t n) const {
+    SIZE_T done = 0;
+    if (!ReadProcessMemory(process_, at(offset), data, n, &done) || done != n) fail("ReadProcessMemory failed");
+  }
+  size_t size() const { return size_; }
+
+ private:
+  HANDLE process_;
+  size_t size_;
+  void* ptr_;
+};
+
+int row_count() {
+  DWORD_PTR n = 0;
+  if (!SendMessageTimeoutA(control(kVideoList), LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &n))
+    fail("no LVM_GETITEMCOUNT answer");
+  return static_cast<int>(n);
+}
+
+std::string cell(int row, int column) {
+  HWND list = control(kVideoList);
+  for (size_t cap = 1024;; cap *= 2) {
+    RemoteBlock block(g_child.hProcess, sizeof(LVITEMA) + cap);
+    LVITEMA item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.iSubItem = column;
+    item.pszText = block.at(sizeof(LVITEMA));
+    item.cchTextMax = static_cast<int>(cap);
+    block.write(0, &item, sizeof item);
+    const char zero = 0;
+    block.write(sizeof(LVITEMA), &zero, 1);
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(block.at(0)), SMTO_NORMAL,
+                             kSendTimeoutMs, &len))
+      fail("no LVM_GETITEMTEXTA answer");
+    if (len + 1 < cap) {
+      std::string text(len, '\0');
+      if (len) block.read(sizeof(LVITEMA), text.data(), len);
+      return text;
+    }
+  }
+}
+
+// --- steps ----------------------------------------------------------------------
+
+std::string g_program;
+
+void step_start() {
+  std::string dir = g_program.substr(0, g_program.find_last_of("\\/"));
+  std::string cmd = "\"" + g_program + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &g_child))
+    fail("cannot start " + g_program);
+  g_started = true;
+  wait_for("the main window to be shown", [] {
+    HWND m = find_main_window();
+    return m && IsWindowVisible(m);
+  });
+  round_trip();
+  answer_message_boxes();
+  say("ready");
+}
+
+void step_state() {
+  HWND b = control(kFetchButton), p = control(kProgressLabel), s = control(kStopLabel);
+  say("state button=%s enabled=%d progress=%s progress_visible=%d stop=%s stop_visible=%d user=%d channel=%d url=%d "
+      "rows=%d",
+      hex(text_of(b)).c_str(), IsWindowEnabled(b) ? 1 : 0, hex(text_of(p)).c_str(), IsWindowVisible(p) ? 1 : 0,
+      hex(text_of(s)).c_str(), IsWindowVisible(s) ? 1 : 0, checked(control(kOptionUser)) ? 1 : 0,
+      checked(control(kOptionChannel)) ? 1 : 0, checked(control(kOptionUrl)) ? 1 : 0, row_count());
+}
+
+void step_rows() {
+  const int n = row_count();
+  for (int r = 0; r < n; ++r) say("row %s %s %s", hex(cell(r, 0)).c_str(), hex(cell(r, 1)).c_str(), hex(cell(r, 2)).c_str());
+}
+
+void step_wait_idle() {
+  wait_for("the run to end", [] {
+    if (!fetch_button_idle()) return false;
+    round_trip();  // the caption can be restored a wait before the run ends
+    return fetch_button_idle();
+  });
+}
+
+void step_wait_running() {
+  wait_for("the run to begin", [] { return text_of(control(kFetchButton)) == kStopCaption; });
+}
+
+std::string read_log() {
+  const char* path = std::getenv("CX_FIXTURE_LOG");
+  if (!path || !*path) fail("CX_FIXTURE_LOG is not set");
+  std::string dos = path;
+  if (dos[0] == '/') {
+    for (char& c : dos)
+      if (c == '/') c = '\\';
+    dos = "Z:" + dos;
+  }
+  std::string out;
+  if (FILE* f = std::fopen(dos.c_str(), "rb")) {
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    std::fclose(f);
+  }
+  return out;
+}
+
+int occurrences(const std::string& hay, const std::string& needle) {
+  int n = 0;
+  for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + needle.size())) ++n;
+  return n;
+}
+
+HWND find_file_dialog() {
+  for (HWND h : top_windows_of_child())
+    if (class_of(h) == "#32770" && IsWindowVisible(h) && !GetDlgItem(h, kBoxTextId)) return h;
+  return nullptr;
+}
+
+BOOL CALLBACK first_visible_edit(HWND h, LPARAM p) {
+  if (class_of(h) == "Edit" && IsWindowVisible(h)) {
+    *reinterpret_cast<HWND*>(p) = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND file_name_box(HWND dialog) {
+  // The explorer-style dialog's name box; older layouts use another id.
+  for (int id : {0x480, 0x47C}) {
+    HWND h = GetDlgItem(dialog, id);
+    if (!h) continue;
+    if (class_of(h) == "Edit") return h;
+    if (HWND inner = FindWindowExA(h, nullptr, "Edit", nullptr)) return inner;
+    if (HWND combo = FindWindowExA(h, nullptr, "ComboBox", nullptr))
+      if (HWND inner = FindWindowExA(combo, nullptr, "Edit", nullptr)) return inner;
+  }
+  HWND found = nullptr;
+  EnumChildWindows(dialog, first_visible_edit, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+void step_save(const std::string* path) {
+  click(control(kExportButton));
+  HWND dialog = nullptr;
+  wait_for("the save dialog", [&] { return (dialog = find_file_dialog()) != nullptr; });
+  if (path) {
+    HWND name = file_name_box(dialog);
+    if (!name) fail("save dialog has no name box");
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path->c_str()), SMTO_NORMAL,
+                             kSendTimeoutMs, &r))
+      fail("name box does not take the text");
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  } else {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDCANCEL)));
+  }
+  wait_for("the save dialog to close", [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+  // The program reports the outcome in a box of its own.
+  int boxes = 0;
+  wait_for("the export message", [&] { return (boxes += answer_message_boxes()) > 0; });
+}
+
+// Copies the window's screen area into a 24-bit BMP file.
+void step_shot(const std::string& path) {
+  HWND main = main_window();
+  round_trip();
+  Sleep(300);  // let the last repaint reach the screen
+  RECT r{};
+  GetWindowRect(main, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  SelectObject(mem, old);
+  BITMAPINFOHEADER bi{};
+  bi.biSize = sizeof bi;
+  bi.biWidth = w;
+  bi.biHeight = h;
+  bi.biPlanes = 1;
+  bi.biBitCount = 24;
+  bi.biCompression = BI_RGB;
+  const DWORD stride = (w * 3 + 3) & ~3u;
+  std::vector<char> pixels(stride * h);
+  GetDIBits(mem, bmp, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  BITMAPFILEHEADER bf{};
+  bf.bfType = 0x4D42;
+  bf.bfOffBits = sizeof bf + sizeof bi;
+  bf.bfSize = bf.bfOffBits + static_cast<DWORD>(pixels.size());
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) fail("cannot write " + path);
+  std::fwrite(&bf, sizeof bf, 1, f);
+  std::fwrite(&bi, sizeof bi, 1, f);
+  std::fwrite(pixels.data(), 1, pixels.size(), f);
+  std::fclose(f);
+  say("shot %dx%d", w, h);
+}
+
+void step_close() {
+  PostMessageA(main_window(), WM_CLOSE, 0, 0);
+  const DWORD t0 = GetTickCount();
+  while (WaitForSingleObject(g_child.hProcess, 20) == WAIT_TIMEOUT) {
+    answer_message_boxes();
+    if (GetTickCount() - t0 > g_timeout_ms) fail("program does not end after WM_CLOSE");
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(g_child.hProcess, &code);
+  say("exit %ld", static_cast<long>(code));
+  g_started = false;
+}
+
+HWND click_target(const std::string& what) {
+  if (what == "user") return control(kOptionUser);
+  if (what == "channel") return control(kOptionChannel);
+  if (what == "url") return control(kOptionUrl);
+  if (what == "fetch") return control(kFetchButton);
+  if (what == "export") return control(kExportButton);
+  fail("unknown click target " + what);
+}
+
+void run_step(const std::string& step) {
+  const size_t colon = step.find(':');
+  const std::string name = step.substr(0, colon);
+  const std::string arg = colon == std::string::npos ? "" : step.substr(colon + 1);
+  if (name == "start") {
+    step_start();
+  } else if (name == "type") {
+    const std::string text = unhex_arg(arg);
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutA(control(kNameEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
+                             kSendTimeoutMs, &r))
+      fail("name box does not take the text");
+  } else if (name == "click") {
+    HWND target = click_target(arg);
+    if (arg == "fetch" || arg == "export") {
+      click(target);
+    } else {
+      DWORD_PTR r = 0;
+      if (!SendMessageTimeoutA(target, BM_CLICK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &r)) fail("click not answered");
+    }
+  } else if (name == "wait-button") {
+    const bool enabled = arg.rfind("1:", 0) == 0;
+    const std::string text = unhex_arg(arg.substr(2));
+    wait_for("the fetch button's state", [&] {
+      HWND b = control(kFetchButton);
+      return text_of(b) == text && (IsWindowEnabled(b) != FALSE) == enabled;
+    });
+  } else if (name == "run") {
+    click(control(kFetchButton));
+    step_wait_running();
+    step_wait_idle();
+  } else if (name == "wait-running") {
+    step_wait_running();
+  } else if (name == "wait-idle") {
+    step_wait_idle();
+  } else if (name == "wait-log") {
+    const size_t c2 = arg.find(':');
+    if (c2 == std::string::npos) fail("wait-log needs N:TEXT");
+    const int n = std::atoi(arg.substr(0, c2).c_str());
+    const std::string text = unhex_arg(arg.substr(c2 + 1));
+    wait_for(("the request log to show " + text).c_str(), [&] { return occurrences(read_log(), text) >= n; });
+  } else if (name == "wait-progress") {
+    const std::string text = unhex_arg(arg);
+    wait_for("the progress text", [&] { return text_of(control(kProgressLabel)) == text; });
+  } else if (name == "sleep") {
+    Sleep(std::atoi(arg.c_str()));
+  } else if (name == "state") {
+    step_state();
+  } else if (name == "rows") {
+    step_rows();
+  } else if (name == "save") {
+    const std::string path = unhex_arg(arg);
+    step_save(&path);
+  } else if (name == "save-cancel") {
+    step_save(nullptr);
+  } else if (name == "shot") {
+    step_shot(unhex_arg(arg));
+  } else if (name == "close") {
+    step_close();
+  } else {
+    fail("unknown step " + step);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int i = 1;
+  if (i + 1 < argc && std::strcmp(argv[i], "--timeout") == 0) {
+    g_timeout_ms = static_cast<DWORD>(std::atoi(argv[i + 1])) * 1000;
+    i += 2;
+  }
+  if (i >= argc) {
+    std::fprintf(stderr, "usage: e2e_driver [--timeout S] PROGRAM STEP...\n");
+    return 2;
+  }
+  g_program = argv[i++];
+  for (; i < argc; ++i) run_step(argv[i]);
+  if (g_started) {
+    // A script that does not close the window leaves nothing running.
+    TerminateProcess(g_child.hProcess, 98);
+    WaitForSingleObject(g_child.hProcess, 5000);
+  }
+  return 0;
+}

@@ -1,0 +1,477 @@
+#!/usr/bin/env python3
+"""End-to-end cases: the real Clipdex.exe against the demo site.
+
+    run_e2e.py CASE --program Clipdex.exe --driver e2e_driver.exe --work DIR
+
+Each case runs in a network namespace of its own (tests/fixture/run_in_netns.sh)
+with the demo site's server, a Wine prefix of its own (a linked copy of one
+made once per build tree), its own Xvfb display and a copy of the program.
+The driver does what a user does and prints what the window shows; the case
+compares that, and the server's request log, with what the channel holds.
+"""
+
+import argparse
+import fcntl
+import hashlib
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+FIXTURE = os.path.join(ROOT, "tests", "fixture")
+sys.path.insert(0, os.path.join(FIXTURE, "site"))
+
+import clipdex_site as site  # noqa: E402
+
+G = lambda s: s.encode("gbk")  # noqa: E731  texts of the program are GBK bytes
+
+UPDATE_BOX = G("当前为最新版本：V1.0")
+FETCH, STOP = G("获取"), G("停止")
+DONE = G("已经全部获取")
+ALL_STOPPED = G("已停止全部线程")
+STOPPING = G("正在停止线程,请稍等...")
+TIDYING = G("信息已加载完毕,正在整理信息...")
+FETCH_FAILED = G("获取失败,列表可能不完整")
+EXPORT_OK, EXPORT_CANCELLED = G("导出成功"), G("账号导出失败")
+
+USER_AGENT = ("Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727) ZovedUVUV")
+ACCEPT = ("image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+          "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*")
+# What the transport itself may add to the program's four lines.
+TRANSPORT_HEADERS = {"host", "connection", "cache-control", "pragma", "cookie"}
+
+
+class Failure(Exception):
+    pass
+
+
+def check(cond, what):
+    if not cond:
+        raise Failure(what)
+
+
+def hx(text):
+    return "hex:" + (text.encode("gbk") if isinstance(text, str) else text).hex()
+
+
+# --- driver output ------------------------------------------------------------------
+
+class Transcript:
+    """The driver's lines, decoded: boxes, states, rows, exit code, errors."""
+
+    def __init__(self, out):
+        self.lines = out.decode("latin-1").splitlines()
+        self.events = []  # ("box", text, main_visible) | ("ready",) | ("state", dict) | ("rows", list) | ...
+        rows = None
+        for line in self.lines:
+            parts = line.split(" ")
+            kind = parts[0]
+            if kind != "row" and rows is not None:
+                self.events.append(("rows", rows))
+                rows = None
+            if kind == "box":
+                self.events.append(("box", unhex(parts[1]), parts[2] == "main_visible=1"))
+            elif kind == "ready":
+                self.events.append(("ready",))
+            elif kind == "state":
+                fields = dict(p.split("=", 1) for p in parts[1:])
+                for k in ("button", "progress", "stop"):
+                    fields[k] = unhex(fields[k])
+                for k in ("enabled", "progress_visible", "stop_visible", "user", "channel", "url", "rows"):
+                    fields[k] = int(fields[k])
+                self.events.append(("state", fields))
+            elif kind == "row":
+                rows = (rows or []) + [tuple(unhex(p) for p in parts[1:4])]
+            elif kind == "exit":
+                self.events.append(("exit", int(parts[1])))
+            elif kind == "error":
+                self.events.append(("error", line[6:]))
+        if rows is not None:
+            self.events.append(("rows", rows))
+
+    def of(self, kind):
+        return [e for e in self.events if e[0] == kind]
+
+    def states(self):
+        return [e[1] for e in self.of("state")]
+
+    def row_lists(self):
+        return [e[1] for e in self.of("rows")]
+
+    def boxes(self):
+        return [(e[1], e[2]) for e in self.of("box")]
+
+
+def unhex(s):
+    return b"" if s == "-" else bytes.fromhex(s)
+
+
+# --- request log ----------------------------------------------------------------------
+
+class Request:
+    def __init__(self, scheme, port, raw):
+        head = raw.split(b"\r\n\r\n", 1)[0].decode("latin-1")
+        lines = head.split("\r\n")
+        self.scheme, self.port = scheme, port
+        self.line = lines[0]
+        self.method, self.target, self.version = (self.line.split(" ") + ["", "", ""])[:3]
+        self.header_lines = lines[1:]
+
+    def header(self, name):
+        for line in self.header_lines:
+            n, _, v = line.partition(":")
+            if n.strip().lower() == name.lower():
+                return v.strip()
+        return None
+
+
+def read_log(path):
+    data = open(path, "rb").read()
+    out, pos = [], 0
+    while True:
+        start = data.find(b"=== REQUEST ", pos)
+        if start < 0:
+            return out
+        eol = data.index(b"\n", start)
+        _, _, seq, scheme, port, length = data[start:eol].decode().split(" ")
+        raw = data[eol + 1: eol + 1 + int(length)]
+        out.append(Request(scheme, int(port), raw))
+        pos = eol + 1 + int(length)
+
+
+def site_requests(log):
+    return [r for r in log if r.header("Host") == site.SITE_HOST]
+
+
+def check_page_request(req, path):
+    """A page request carries exactly the program's four header lines."""
+    address = site.SITE + path
+    check(req.line == "GET %s HTTP/1.1" % path, "request line %r, wanted GET %s" % (req.line, path))
+    check(req.scheme == "https" and req.port == 443, "%s went to %s:%d" % (path, req.scheme, req.port))
+    own = [line for line in req.header_lines if line.split(":")[0].strip().lower() not in TRANSPORT_HEADERS]
+    wanted = ["User-Agent: " + USER_AGENT, "Accept: " + ACCEPT, "Referer: " + address, "Accept-Language: zh-cn"]
+    check(own == wanted, "header lines of %s:\n  %s\nwanted\n  %s" % (path, "\n  ".join(own), "\n  ".join(wanted)))
+
+
+def check_site_paths(log, paths):
+    got = [r.target for r in site_requests(log)]
+    check(got == paths, "site requests\n  %s\nwanted\n  %s" % ("\n  ".join(got), "\n  ".join(paths)))
+
+
+# --- common checks -------------------------------------------------------------------------
+
+def check_start(t):
+    """The update box comes first, while the window is still hidden, then the window."""
+    boxes = t.boxes()
+    check(boxes, "no message box at start")
+    first = t.events[0]
+    check(first[0] == "box", "first event is %r, not the update box" % (first,))
+    check(first[1] == UPDATE_BOX, "start-up box reads %r" % first[1].decode("gbk", "replace"))
+    check(not first[2], "the window was visible while the start-up box was up")
+    check(t.events[1] == ("ready",), "the window was not ready after the start-up box")
+
+
+def check_version_request(log):
+    reqs = [r for r in log if r.header("Host") == site.MAKER_HOST]
+    check(len(reqs) == 1, "%d version-file requests at start" % len(reqs))
+    check(reqs[0].target == site.VERSION_PATH and reqs[0].scheme == "http", "version file read as %r" % reqs[0].line)
+
+
+def check_exit(t):
+    exits = t.of("exit")
+    check(exits and exits[-1][1] == 0, "exit code %r after closing the window" % (exits,))
+
+
+def check_rows(rows, wanted, what):
+    check(len(rows) == len(wanted), "%s: %d rows, wanted %d" % (what, len(rows), len(wanted)))
+    for i, (got, exp) in enumerate(zip(rows, wanted)):
+        check(got == exp, "%s: row %d is %r, wanted %r" % (what, i, got, exp))
+
+
+def check_idle(state, progress, what):
+    check(state["button"] == FETCH and state["enabled"] == 1,
+          "%s: button %r enabled=%d" % (what, state["button"].decode("gbk", "replace"), state["enabled"]))
+    check(state["progress_visible"] == 1 and state["stop_visible"] == 0, "%s: the progress label is not the one shown" % what)
+    check(state["progress"] == progress, "%s: progress label reads %r, wanted %r"
+          % (what, state["progress"].decode("gbk", "replace"), progress.decode("gbk")))
+
+
+def select_user(name):
+    # The User box is already checked: the first click clears it, the second builds the address.
+    return ["type:" + name, "click:user", "click:user"]
+
+
+# --- the cases ---------------------------------------------------------------------------------
+# Each: steps for the driver, and a check of (transcript, log).
+
+def case_three_pages():
+    ch = site.channel("sanye")
+    steps = ["start"] + select_user(ch.name) + ["state", "run", "state", "rows", "close"]
+
+    def verify(t, log):
+        before, after = t.states()
+        check((before["user"], before["channel"], before["url"]) == (1, 0, 0), "option boxes after two clicks")
+        check_rows(t.row_lists()[0], site.expected_rows(ch), "three pages")
+        check_idle(after, DONE, "after the run")
+        paths = [ch.page_path(i) for i in range(3)]
+        check_site_paths(log, paths)
+        for req, path in zip(site_requests(log), paths):
+            check_page_request(req, path)
+    return steps, verify
+
+
+def case_url_mode():
+    ch = site.channel("UCthreePagesEnglish01")
+    steps = ["start", "type:" + site.SITE + ch.listing_path, "click:url", "state", "run", "state", "rows", "close"]
+
+    def verify(t, log):
+        before, after = t.states()
+        check((before["user"], before["channel"], before["url"]) == (0, 0, 1), "option boxes in Url mode")
+        check_rows(t.row_lists()[0], site.expected_rows(ch), "address typed in Url mode")
+        check_idle(after, DONE, "after the run")
+        check_site_paths(log, [ch.page_path(i) for i in range(3)])
+    return steps, verify
+
+
+def case_stop_during_second_page():
+    ch = site.channel("slowpoke")
+    second = ch.page_path(1)
+    steps = ["start"] + select_user(ch.name) + [
+        "click:fetch", "wait-running", "wait-log:1:" + hx("GET " + second + " "),
+        "click:fetch", "wait-button:0:" + hx(FETCH), "state", "wait-idle", "state", "rows",
+        "sleep:1000", "close"]
+
+    def verify(t, log):
+        stopping, after = t.states()
+        check(stopping["stop_visible"] == 1 and stopping["progress_visible"] == 0, "stop label not shown on stop")
+        check(stopping["stop"] == STOPPING, "stop label reads %r" % stopping["stop"].decode("gbk", "replace"))
+        check_rows(t.row_lists()[0], site.expected_rows(ch, pages=2), "stopped during the second page")
+        check(after["button"] == FETCH and after["enabled"] == 1, "button not restored after the stop")
+        check(after["stop_visible"] == 1 and after["stop"] == ALL_STOPPED,
+              "stop label after the run: %r" % after["stop"].decode("gbk", "replace"))
+        check_site_paths(log, [ch.page_path(0), second])
+    return steps, verify
+
+
+def case_empty_first_page():
+    full, empty = site.channel("trio"), site.channel("UCnothingHere0000000")
+    steps = ["start"] + select_user(full.name) + ["run", "rows", "type:" + empty.name, "click:channel",
+                                                  "run", "state", "rows", "close"]
+
+    def verify(t, log):
+        filled, emptied = t.row_lists()
+        check_rows(filled, site.expected_rows(full), "the run before")
+        check_rows(emptied, [], "a first page without tiles")
+        (state,) = t.states()
+        check_idle(state, TIDYING, "after a page without tiles")
+        check((state["user"], state["channel"]) == (0, 1), "Channel box not the checked one")
+        check_site_paths(log, [full.page_path(0), empty.page_path(0)])
+    return steps, verify
+
+
+def case_persistent_503():
+    ch = site.channel("down503")
+    steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "close"]
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], site.expected_rows(ch, pages=1), "continuation that keeps failing")
+        check_idle(t.states()[0], FETCH_FAILED, "after the failed continuation")
+        # Asked three times in all, then given up; nothing further.
+        check_site_paths(log, [ch.page_path(0)] + [ch.page_path(1)] * 3)
+    return steps, verify
+
+
+def case_single_503():
+    ch = site.channel("once503")
+    steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "close"]
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], site.expected_rows(ch), "continuation that failed once")
+        check_idle(t.states()[0], DONE, "after the repeated continuation")
+        check_site_paths(log, [ch.page_path(0)] + [ch.page_path(1)] * 2)
+    return steps, verify
+
+
+def case_loop_back():
+    ch = site.channel("circle")
+    steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "close"]
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], site.expected_rows(ch), "continuation leading back")
+        check_idle(t.states()[0], DONE, "after the loop was seen")
+        check_site_paths(log, [ch.page_path(i) for i in range(3)])
+    return steps, verify
+
+
+def case_export(work):
+    ch = site.channel("trio")
+    target = os.path.join(work, "links")
+    dos = "Z:" + target.replace("/", "\\")
+    steps = ["start"] + select_user(ch.name) + ["run", "run", "rows", "save:" + hx(dos), "save-cancel", "close"]
+
+    def verify(t, log):
+        (rows,) = t.row_lists()
+        check_rows(rows, site.expected_rows(ch), "second run of the same channel")
+        boxes = [b[0] for b in t.boxes()]
+        check(boxes == [UPDATE_BOX, EXPORT_OK, EXPORT_CANCELLED],
+              "message boxes: %r" % [b.decode("gbk", "replace") for b in boxes])
+        data = open(target + ".txt", "rb").read()
+        check(data == b"".join(r[2] + b"\r\n" for r in site.expected_rows(ch)), "export file holds %r" % data)
+        check(not os.path.exists(target), "the chosen name was written without its .txt")
+        check_site_paths(log, [ch.page_path(0)] * 2)
+    return steps, verify
+
+
+def case_close_during_run():
+    ch = site.channel("slowpoke")
+    second = ch.page_path(1)
+    steps = ["start"] + select_user(ch.name) + ["click:fetch", "wait-running", "wait-log:1:" + hx("GET " + second + " "),
+                                                "close"]
+
+    def verify(t, log):
+        time.sleep(8)  # past the slow answer: a run still going would now ask for the third page
+        check_site_paths(read_log(os.environ["CX_FIXTURE_LOG"]), [ch.page_path(0), second])
+    return steps, verify
+
+
+CASES = {
+    "three_pages": lambda work: case_three_pages(),
+    "url_mode": lambda work: case_url_mode(),
+    "stop_during_second_page": lambda work: case_stop_during_second_page(),
+    "empty_first_page": lambda work: case_empty_first_page(),
+    "persistent_503": lambda work: case_persistent_503(),
+    "single_503": lambda work: case_single_503(),
+    "loop_back": lambda work: case_loop_back(),
+    "export": case_export,
+    "close_during_run": lambda work: case_close_during_run(),
+}
+
+
+# --- environment inside the namespace ---------------------------------------------------------
+
+def wine_env(prefix, display):
+    env = dict(os.environ)
+    env.update({"WINEPREFIX": prefix, "WINEARCH": "win32", "WINEDEBUG": env.get("WINEDEBUG", "-all"),
+                "WINEDLLOVERRIDES": "mscoree,mshtml=", "LC_ALL": "zh_CN.UTF-8", "LANG": "zh_CN.UTF-8",
+                "DISPLAY": display})
+    return env
+
+
+def prepared_prefix(template_root, prefix, display):
+    """A fresh prefix for this case: a linked copy of a template made once."""
+    certs = os.environ.get("CX_FIXTURE_CERTS", "/tmp/cx-fixture-certs")
+    ca = hashlib.sha1(open(os.path.join(certs, "ca.crt"), "rb").read()).hexdigest()[:10]
+    template = os.path.join(template_root, "wine-template-" + ca)
+    os.makedirs(template_root, exist_ok=True)
+    with open(os.path.join(template_root, ".lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not os.path.exists(os.path.join(template, ".complete")):
+            shutil.rmtree(template, ignore_errors=True)
+            env = wine_env(template, display)
+            subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           timeout=300)
+            subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+            open(os.path.join(template, ".complete"), "w").close()
+    shutil.rmtree(prefix, ignore_errors=True)
+    subprocess.run(["cp", "-al", template, prefix], check=True)
+    # Files Wine rewrites in place are copied, not linked.
+    for name in ("system.reg", "user.reg", "userdef.reg", ".update-timestamp"):
+        src = os.path.join(template, name)
+        if os.path.exists(src):
+            os.unlink(os.path.join(prefix, name))
+            shutil.copy2(src, os.path.join(prefix, name))
+
+
+def start_xvfb():
+    r, w = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(w)
+    number = b""
+    deadline = time.time() + 20
+    while not number.endswith(b"\n") and time.time() < deadline:
+        chunk = os.read(r, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(r)
+    if not number.strip():
+        proc.kill()
+        raise Failure("Xvfb did not start")
+    return proc, ":" + number.decode().strip()
+
+
+def inside(args):
+    work = os.path.abspath(args.work)
+    xvfb, display = start_xvfb()
+    try:
+        prepared_prefix(args.templates, os.environ["WINEPREFIX"], display)
+        app_dir = os.path.join(work, "app")
+        shutil.rmtree(app_dir, ignore_errors=True)
+        os.makedirs(app_dir)
+        program = os.path.join(app_dir, "Clipdex.exe")
+        shutil.copy2(args.program, program)
+        steps, verify = CASES[args.case](work)
+        cmd = ["wine", args.driver, "--timeout", "60", "Z:" + program.replace("/", "\\")] + steps
+        t0 = time.time()
+        proc = subprocess.run(cmd, env=wine_env(os.environ["WINEPREFIX"], display), stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=300)
+        print("driver finished in %.1f s with code %d" % (time.time() - t0, proc.returncode))
+        transcript = Transcript(proc.stdout)
+        for line in transcript.lines:
+            print("  " + line[:200])
+        errors = transcript.of("error")
+        if errors or proc.returncode != 0:
+            sys.stderr.write(proc.stderr.decode("utf-8", "replace")[-3000:])
+            raise Failure("driver: %s" % (errors[0][1] if errors else "exit code %d" % proc.returncode))
+        log = read_log(os.environ["CX_FIXTURE_LOG"])
+        check_start(transcript)
+        check_version_request(log)
+        verify(transcript, log)
+        check_exit(transcript)
+        print("PASS %s" % args.case)
+        return 0
+    except Failure as e:
+        print("FAIL %s: %s" % (args.case, e))
+        return 1
+    finally:
+        subprocess.run(["wineserver", "-k"], env=wine_env(os.environ["WINEPREFIX"], display),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        xvfb.terminate()
+        try:
+            xvfb.wait(10)
+        except subprocess.TimeoutExpired:
+            xvfb.kill()
+
+
+def outside(args):
+    work = os.path.abspath(args.work)
+    os.makedirs(work, exist_ok=True)
+    name = "cx-e2e-%d" % os.getpid()
+    cmd = [os.path.join(FIXTURE, "run_in_netns.sh"), "--name", name,
+           "--routes", os.path.join(FIXTURE, "site", "routes.py"), "--log", os.path.join(work, "requests.log"),
+           "--prefix", os.path.join(work, "prefix"), "--timeout", "400", "--",
+           sys.executable, os.path.abspath(__file__), "--inside", args.case, "--program", os.path.abspath(args.program),
+           "--driver", os.path.abspath(args.driver), "--work", work, "--templates", os.path.abspath(args.templates)]
+    return subprocess.run(cmd).returncode
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("case", choices=sorted(CASES))
+    ap.add_argument("--program", required=True)
+    ap.add_argument("--driver", required=True)
+    ap.add_argument("--work", required=True)
+    ap.add_argument("--templates", help="folder for the shared template prefix (default: beside WORK)")
+    ap.add_argument("--inside", action="store_true", help=argparse.SUPPRESS)
+    args = ap.parse_args()
+    if not args.templates:
+        args.templates = os.path.dirname(os.path.abspath(args.work))
+    return inside(args) if args.inside else outside(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
