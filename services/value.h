@@ -156,6 +156,8 @@ class Bytes {
   const BytesBlock* block() const { return p_; }
   std::string_view view() const { return p_ ? std::string_view(reinterpret_cast<const char*>(p_->data), size_t(p_->length)) : std::string_view(); }
   void swap(Bytes& o) noexcept { BytesBlock* t = p_; p_ = o.p_; o.p_ = t; }
+  // Hands the block to the caller (for result cells); the value becomes empty.
+  BytesBlock* release() { BytesBlock* p = p_; p_ = nullptr; return p; }
   bool operator==(const Bytes& o) const { return view() == o.view(); }
 
  private:

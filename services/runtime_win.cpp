@@ -1,0 +1,213 @@
+// Runtime services on Windows: message box, exit, declared-function calls,
+// delay, event pumping, file writing, start-up and shutdown.
+#include <windows.h>
+#include <ole2.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "services/runtime.h"
+#include "services/runtime_internal.h"
+
+namespace cx {
+
+namespace detail {
+void record_program_directory();
+std::string recorded_program_directory();
+}  // namespace detail
+
+namespace {
+
+DWORD g_ole_thread = 0;  // the thread that initialised OLE (0: none)
+
+const char* const kStandardLibraries[] = {"Kernel32.dll", "Gdi32.dll", "User32.dll",
+                                          "Advapi32.dll", "Mpr.dll",   "Shell32.dll"};
+
+FARPROC find_export(HMODULE m, const char* function) {
+  if (function[0] == '#') {
+    unsigned long n = std::strtoul(function + 1, nullptr, 10);
+    return GetProcAddress(m, MAKEINTRESOURCEA(WORD(n % 65536)));
+  }
+  return GetProcAddress(m, function);
+}
+
+[[noreturn]] void missing_function(const DeclaredEntry* e) {
+  std::string msg;
+  if (e->library == nullptr || e->library[0] == 0) {
+    msg = "无法找到指定DLL库文件中的输出命令“";
+    msg += e->function;
+    msg += "”";
+  } else {
+    msg = "无法找到指定DLL库文件“";
+    msg += e->library;
+    msg += "”中的输出命令“";
+    msg += e->function;
+    msg += "”";
+  }
+  runtime_error(msg.c_str(), 0);
+}
+
+void resolve(DeclaredEntry* e) {
+  HMODULE module = nullptr;
+  FARPROC address = nullptr;
+  const char* lib = e->library ? e->library : "";
+  if (lib[0] == 0) {
+    for (const char* name : kStandardLibraries) {
+      HMODULE m = LoadLibraryA(name);
+      if (m == nullptr) continue;
+      FARPROC f = find_export(m, e->function);
+      if (f != nullptr) {
+        module = m;
+        address = f;
+        break;
+      }
+      FreeLibrary(m);
+    }
+  } else {
+    if (std::strchr(lib, ':') == nullptr) {
+      std::string local = detail::recorded_program_directory() + "\\" + lib;
+      module = LoadLibraryA(local.c_str());
+      if (module == nullptr) module = LoadLibraryA(lib);
+    } else {
+      module = LoadLibraryA(lib);
+    }
+    if (module != nullptr) address = find_export(module, e->function);
+  }
+  if (address == nullptr) {
+    if (module != nullptr) FreeLibrary(module);
+    missing_function(e);
+  }
+  e->module = module;
+  e->address = reinterpret_cast<void*>(address);
+}
+
+// Pushes the arguments right to left, calls, and reports the stack pointer
+// before the pushes and after the call; the stack is restored either way.
+uint32_t stdcall_invoke(void* fn, int argc, const DeclArg* args, uintptr_t* esp_before, uintptr_t* esp_after) {
+  uint32_t result;
+  uintptr_t before, after;
+  int count = argc;
+  const DeclArg* a = args;
+  __asm__ __volatile__(
+      "movl %%esp, %%edi\n\t"
+      "1:\n\t"
+      "testl %%ecx, %%ecx\n\t"
+      "jz 2f\n\t"
+      "decl %%ecx\n\t"
+      "pushl (%%esi,%%ecx,4)\n\t"
+      "jmp 1b\n\t"
+      "2:\n\t"
+      "call *%%ebx\n\t"
+      "movl %%esp, %%edx\n\t"
+      "movl %%edi, %%esp\n\t"
+      : "=a"(result), "=d"(after), "=D"(before), "+c"(count), "+S"(a), "+b"(fn)
+      :
+      : "memory", "cc");
+  *esp_before = before;
+  *esp_after = after;
+  return result;
+}
+
+}  // namespace
+
+namespace detail {
+
+int32_t platform_message_box(const char* text, const char* caption, uint32_t style, void* owner) {
+  return MessageBoxA(static_cast<HWND>(owner), text, caption, style);
+}
+
+void platform_exit(int32_t code) { ExitProcess(UINT(code)); }
+
+std::string platform_program_path() {
+  char buf[MAX_PATH * 2];
+  DWORD n = GetModuleFileNameA(nullptr, buf, sizeof buf);
+  if (n == 0 || n >= sizeof buf) return std::string();
+  return std::string(buf, n);
+}
+
+uintptr_t platform_call_entry(DeclaredEntry* e, int argc, const DeclArg* args) {
+  if (e->address == nullptr) resolve(e);
+  uintptr_t before = 0, after = 0;
+  uint32_t r = stdcall_invoke(e->address, argc, args, &before, &after);
+  if (before != after) runtime_error_by_index(RTE_DLL_STACK);
+  return r;
+}
+
+void platform_free_entry(DeclaredEntry* e) {
+  if (e->module != nullptr) FreeLibrary(static_cast<HMODULE>(e->module));
+  e->module = nullptr;
+  e->address = nullptr;
+}
+
+}  // namespace detail
+
+// ---------------------------------------------------------------------------
+
+void delay(int32_t milliseconds) {
+  if (runtime_hooks().delay) {
+    runtime_hooks().delay(milliseconds);
+    return;
+  }
+  Sleep(DWORD(milliseconds < 0 ? 0 : milliseconds));
+}
+
+void process_events() {
+  if (runtime_hooks().process_events) {
+    runtime_hooks().process_events();
+    return;
+  }
+  MSG msg;
+  // Look before taking: WM_QUIT must stay queued for the message loop.
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+    if (msg.message == WM_QUIT) break;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) break;
+    if (msg.message == WM_QUIT) {  // posted between the two looks: put it back
+      PostQuitMessage(int(msg.wParam));
+      break;
+    }
+    if (runtime_hooks().filter_message && runtime_hooks().filter_message(&msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+bool write_file(const Text& name, const Bytes* parts, int count) {
+  if (name.empty()) return false;
+  HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  bool ok = true;
+  for (int i = 0; ok && i < count; ++i) {
+    const uint8_t* p = parts[i].data();
+    int32_t left = parts[i].size();
+    while (ok && left > 0) {
+      DWORD written = 0;
+      if (!WriteFile(h, p, DWORD(left), &written, nullptr) || written == 0) ok = false;
+      p += written;
+      left -= int32_t(written);
+    }
+  }
+  if (!CloseHandle(h)) ok = false;
+  return ok;
+}
+
+void runtime_startup() {
+  GetProcessHeap();
+  if (g_ole_thread == 0 && SUCCEEDED(OleInitialize(nullptr))) g_ole_thread = GetCurrentThreadId();
+  detail::record_program_directory();
+  std::string dir = detail::recorded_program_directory();
+  // "C:" alone would name the drive's current directory, not its root.
+  if (!dir.empty() && dir.back() == ':') dir += '\\';
+  if (!dir.empty()) SetCurrentDirectoryA(dir.c_str());
+}
+
+void runtime_shutdown() {
+  free_declared_libraries();
+  if (g_ole_thread != 0 && g_ole_thread == GetCurrentThreadId()) {
+    OleUninitialize();
+    g_ole_thread = 0;
+  }
+}
+
+}  // namespace cx

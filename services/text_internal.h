@@ -1,0 +1,61 @@
+// The text primitives over plain views, shared by the typed and the cell
+// forms, and the growing output buffer they build results in.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "services/value.h"
+
+namespace cx::detail {
+
+constexpr size_t kNotFound = size_t(-1);
+
+// One heap buffer that grows by doubling and becomes the result block.
+class OutBuf {
+ public:
+  OutBuf(size_t header, size_t expected);
+  ~OutBuf();
+  OutBuf(const OutBuf&) = delete;
+  OutBuf& operator=(const OutBuf&) = delete;
+  void append(const void* s, size_t n) {
+    if (n == 0) return;
+    if (n > cap_ - n_) grow(n);
+    std::memcpy(p_ + header_ + n_, s, n);
+    n_ += n;
+  }
+  size_t size() const { return n_; }
+  Text take_text();    // header must be 0
+  Bytes take_bytes();  // header must be the byte-string head
+
+ private:
+  void grow(size_t more);
+  char* p_ = nullptr;
+  size_t header_ = 0, n_ = 0, cap_ = 0;
+};
+
+// True when byte c is a character start, given that `known` (<= c) is one.
+bool is_char_start(const uint8_t* t, size_t known, size_t c);
+// First character start p >= s (stepping from s) where the m bytes of q match;
+// kNotFound when there is none.
+size_t find_from(const uint8_t* t, size_t len, size_t s, const uint8_t* q, size_t m, bool fold_case);
+
+double clamp_date(double days);
+Text left_of(std::string_view t, int32_t count);
+Text middle_of(std::string_view t, int32_t start, int32_t count);
+int32_t find_in(std::string_view t, std::string_view q, std::optional<int32_t> start, int32_t ignore_case);
+Text replace_in(std::string_view t, std::string_view sought, std::string_view replacement,
+                std::optional<int32_t> start, std::optional<int32_t> max_count, bool case_sensitive);
+Text trim_of(std::string_view t);
+Text upper_of(std::string_view t);
+int32_t integer_of(std::string_view t);
+Text text_of_bytes(const uint8_t* data, int32_t n);
+Bytes bytes_left_of(const uint8_t* data, int32_t n, int32_t count);
+Bytes replace_bytes_in(const uint8_t* t, int32_t n, const uint8_t* q, int32_t qn, const uint8_t* r, int32_t rn,
+                       std::optional<int32_t> start, std::optional<int32_t> max_count);
+Cell read_value(const uint8_t* data, int32_t n, int32_t kind, const Cell* position);
+
+}  // namespace cx::detail
