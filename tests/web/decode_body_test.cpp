@@ -1,0 +1,327 @@
+// Response body decoding: gzip members, deflate, UTF-8 to GBK, plain copies.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/web/gzip_builder.h"
+#include "web/decode_body.h"
+#include "web/gzip_reader.h"
+
+namespace cx {
+namespace {
+
+using testing::gzip_member;
+using testing::MemberOptions;
+using testing::noisy_text;
+
+std::string decode(const std::string& body, int coding, const char* content_type = "text/html") {
+  Text ct = Text::copy(content_type);
+  Text t = decode_body(reinterpret_cast<const uint8_t*>(body.data()), uint32_t(body.size()), coding, ct);
+  return std::string(t.view());
+}
+
+std::string u8(const char8_t* s) { return std::string(reinterpret_cast<const char*>(s)); }
+
+// Length of the longest common prefix (failures print numbers, not pages).
+size_t common_prefix(const std::string& a, const std::string& b) {
+  size_t n = 0;
+  while (n < a.size() && n < b.size() && a[n] == b[n]) ++n;
+  return n;
+}
+
+struct Gunzipped {
+  std::string bytes;
+  uint32_t capacity;
+  int status;
+};
+Gunzipped gunzip(const std::string& body, size_t limit = kMaxBodyBytes) {
+  GzipMemoryReader r(reinterpret_cast<const uint8_t*>(body.data()), uint32_t(body.size()), limit);
+  r.run();
+  return {std::string(reinterpret_cast<const char*>(r.output().data()), r.output().length()), r.output().capacity(),
+          r.status()};
+}
+
+// --- Charset conversion chosen by the Content-Type header -------------------
+
+struct CharsetCase {
+  const char* content_type;
+  bool converts;
+};
+
+class CharsetChoice : public ::testing::TestWithParam<CharsetCase> {};
+
+TEST_P(CharsetChoice, ConvertsOnlyWhenTheHeaderNamesUtf8) {
+  const std::string utf8 = u8(u8"频道");
+  const std::string gbk = "频道";  // compiled to GBK bytes
+  ASSERT_NE(utf8, gbk);
+  EXPECT_EQ(decode(utf8, CODING_NONE, GetParam().content_type), GetParam().converts ? gbk : utf8);
+}
+
+INSTANTIATE_TEST_SUITE_P(ContentTypes, CharsetChoice,
+                         ::testing::Values(CharsetCase{"text/html; charset=utf-8", true},
+                                           CharsetCase{"text/html; charset=UTF-8", true},
+                                           CharsetCase{"TEXT/HTML; CHARSET=Utf-8", true},
+                                           CharsetCase{"application/json;charset=\"utf-8\"", true},
+                                           CharsetCase{"text/html; charset=utf8", false},
+                                           CharsetCase{"text/html", false},
+                                           CharsetCase{"", false},
+                                           CharsetCase{"text/html; charset=gbk", false}));
+
+TEST(PlainBody, OneLetterStaysOneLetterWithOrWithoutUtf8) {
+  EXPECT_EQ(decode("A", CODING_NONE, "text/html"), "A");
+  EXPECT_EQ(decode("A", CODING_NONE, "text/html; charset=UTF-8"), "A");
+}
+
+TEST(PlainBody, ChineseUtf8TitleBecomesItsGbkBytes) {
+  const std::string page = u8(u8"<title>中文频道视频列表</title>");
+  EXPECT_EQ(decode(page, CODING_NONE, "text/html; charset=utf-8"), "<title>中文频道视频列表</title>");
+}
+
+TEST(PlainBody, CharactersOutsideGbkBecomeQuestionMarks) {
+  // Thai letters have no GBK code.
+  EXPECT_EQ(decode(u8(u8"a\u0E01\u0E02b中"), CODING_NONE, "text/html; charset=utf-8"), "a??b中");
+}
+
+TEST(PlainBody, ZeroByteEndsTheText) {
+  EXPECT_EQ(decode(std::string("abc\0def", 7), CODING_NONE), "abc");
+  EXPECT_EQ(decode(std::string("\0def", 4), CODING_NONE), "");
+}
+
+TEST(PlainBody, ZeroByteEndsTheConvertedText) {
+  EXPECT_EQ(decode(std::string("ab\0cd", 5), CODING_NONE, "text/html; charset=utf-8"), "ab");
+}
+
+TEST(PlainBody, NothingGivesTheEmptyText) {
+  Text t = decode_body(nullptr, 0, CODING_NONE, Text());
+  EXPECT_TRUE(t.empty());
+  EXPECT_EQ(t.block(), nullptr);
+}
+
+// --- Gzip members ------------------------------------------------------------
+
+TEST(GzipBody, DecodesOneMember) {
+  std::string page = "<html>" + noisy_text(20000) + "</html>";
+  EXPECT_TRUE(decode(gzip_member(page), CODING_GZIP) == page);
+}
+
+TEST(GzipBody, DecodesAndConvertsUtf8) {
+  EXPECT_EQ(decode(gzip_member(u8(u8"视频标题")), CODING_GZIP, "text/html; charset=utf-8"), "视频标题");
+}
+
+TEST(GzipBody, TwoMembersDecodeInOrder) {
+  EXPECT_EQ(decode(gzip_member("first member, ") + gzip_member("second member"), CODING_GZIP),
+            "first member, second member");
+}
+
+TEST(GzipBody, ManyLargeMembersAcrossInputPieces) {
+  std::string body, expected;
+  for (int i = 0; i < 5; ++i) {
+    std::string part = noisy_text(7000 + 1111 * i, 77 + i);
+    body += gzip_member(part, {.level = i % 2 ? 0 : 6});
+    expected += part;
+  }
+  EXPECT_TRUE(decode(body, CODING_GZIP) == expected);
+}
+
+TEST(GzipBody, PlainBodyDeclaredGzipPassesUnchanged) {
+  EXPECT_EQ(decode("<html>plain</html>", CODING_GZIP), "<html>plain</html>");
+  EXPECT_EQ(decode("X", CODING_GZIP), "X");
+  // A gzip-looking first byte with a different second one is plain as well.
+  EXPECT_EQ(decode("\x1F" "Abc", CODING_GZIP), "\x1F" "Abc");
+}
+
+TEST(GzipBody, BytesAfterTheLastMemberAreAppended) {
+  EXPECT_EQ(decode(gzip_member("page") + "<!-- tail -->", CODING_GZIP), "page<!-- tail -->");
+}
+
+TEST(GzipBody, TrailingBytesRightAfterAPieceBoundary) {
+  // Member sizes where the member ends one byte before a 4 096-byte piece
+  // ends, so the next bytes' signature test straddles two pieces.
+  for (int target : {4095, 4094, 4096, 8191}) {
+    std::string content;
+    std::string member;
+    for (size_t n = 3000;; ++n) {
+      content = noisy_text(n, 9);
+      member = gzip_member(content, {.level = 0});
+      if (int(member.size() % 4096) == target % 4096 && member.size() >= size_t(target)) break;
+      ASSERT_LT(n, 20000u);
+    }
+    SCOPED_TRACE(target);
+    EXPECT_TRUE(gunzip(member + "\x1F" "Zq").bytes == content + "\x1F" "Zq");
+    EXPECT_TRUE(gunzip(member + gzip_member("next")).bytes == content + "next");
+    EXPECT_TRUE(gunzip(member + "\x1F").bytes == content);  // a lone trailing byte is no member
+  }
+}
+
+struct HeaderFlagsCase {
+  uint8_t flags;
+  const char* what;
+};
+class GzipHeaderFields : public ::testing::TestWithParam<HeaderFlagsCase> {};
+
+TEST_P(GzipHeaderFields, OptionalFieldsAreSkipped) {
+  MemberOptions o;
+  o.flags = GetParam().flags;
+  o.extra = std::string(300, 'e');
+  EXPECT_EQ(decode(gzip_member("payload " + std::string(GetParam().what), o), CODING_GZIP),
+            "payload " + std::string(GetParam().what));
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, GzipHeaderFields,
+                         ::testing::Values(HeaderFlagsCase{0x00, "none"}, HeaderFlagsCase{0x01, "text"},
+                                           HeaderFlagsCase{0x02, "header crc"}, HeaderFlagsCase{0x04, "extra"},
+                                           HeaderFlagsCase{0x08, "name"}, HeaderFlagsCase{0x10, "comment"},
+                                           HeaderFlagsCase{0x1E, "all"}));
+
+struct BadHeaderCase {
+  uint8_t method;
+  uint8_t flags;
+};
+class GzipBadHeader : public ::testing::TestWithParam<BadHeaderCase> {};
+
+TEST_P(GzipBadHeader, DecodesNothing) {
+  MemberOptions o;
+  o.method = GetParam().method;
+  o.flags = GetParam().flags;
+  EXPECT_EQ(decode(gzip_member("never seen", o), CODING_GZIP), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(MethodAndReservedBits, GzipBadHeader,
+                         ::testing::Values(BadHeaderCase{8, 0x20}, BadHeaderCase{8, 0x40}, BadHeaderCase{8, 0x80},
+                                           BadHeaderCase{7, 0x00}, BadHeaderCase{0, 0x00}));
+
+TEST(GzipBody, HeaderCutShortDecodesNothing) {
+  std::string m = gzip_member("x", {.flags = 0x08});
+  EXPECT_EQ(decode(m.substr(0, 12), CODING_GZIP), "");
+  EXPECT_EQ(decode(m.substr(0, 3), CODING_GZIP), "");
+}
+
+TEST(GzipFaults, WrongCrcKeepsTheMemberAndStops) {
+  std::string body = gzip_member("kept contents", {.wrong_crc = true}) + gzip_member(" not read");
+  Gunzipped g = gunzip(body);
+  EXPECT_EQ(g.bytes, "kept contents");
+  EXPECT_EQ(g.status, Z_DATA_ERROR);
+  EXPECT_EQ(decode(body, CODING_GZIP), "kept contents");
+}
+
+TEST(GzipFaults, CutInsideTheDeflateDataKeepsAPrefix) {
+  std::string page = noisy_text(60000, 5);
+  std::string member = gzip_member(page);
+  for (size_t cut : {member.size() / 3, member.size() / 2, member.size() - 40}) {
+    std::string got = decode(member.substr(0, cut), CODING_GZIP);
+    SCOPED_TRACE(cut);
+    EXPECT_GT(got.size(), page.size() * cut / member.size() / 2);
+    EXPECT_LT(got.size(), page.size());
+    EXPECT_EQ(common_prefix(got, page), got.size());
+  }
+}
+
+TEST(GzipFaults, CutInsideTheTrailerKeepsEverything) {
+  std::string member = gzip_member("whole page");
+  EXPECT_EQ(decode(member.substr(0, member.size() - 2), CODING_GZIP), "whole page");
+}
+
+TEST(GzipFaults, CorruptDataKeepsWhatCameBefore) {
+  std::string page = noisy_text(40000, 3);
+  std::string member = gzip_member(page);
+  for (size_t i = member.size() / 2; i < member.size() / 2 + 64; ++i) member[i] = char(0xFF);
+  std::string got = decode(member, CODING_GZIP);
+  // Inflate may emit a few wrong bytes before it sees the fault; all that
+  // came before the damaged half is there.
+  EXPECT_GT(common_prefix(got, page), page.size() / 3);
+  EXPECT_LT(got.size(), page.size());
+}
+
+// --- Output growth -----------------------------------------------------------
+
+struct GrowthCase {
+  size_t decoded;
+  uint32_t capacity;
+};
+class OutputGrowth : public ::testing::TestWithParam<GrowthCase> {};
+
+TEST_P(OutputGrowth, CapacityGrowsInWholeKilobytes) {
+  std::string page = noisy_text(GetParam().decoded, 21);
+  Gunzipped g = gunzip(gzip_member(page));
+  EXPECT_TRUE(g.bytes == page);
+  EXPECT_EQ(g.capacity, GetParam().capacity);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, OutputGrowth,
+                         ::testing::Values(GrowthCase{0, 1024}, GrowthCase{1, 1024}, GrowthCase{1024, 1024},
+                                           GrowthCase{1025, 2048}, GrowthCase{2047, 2048},
+                                           GrowthCase{2048, 3072}, GrowthCase{4096, 5120},
+                                           GrowthCase{100000, 100352}));
+
+TEST(OutputGrowthSteps, EveryAppendKeepsAZeroAfterTheBytes) {
+  DecodedOutput out(kMaxBodyBytes);
+  std::string all;
+  for (int i = 0; i < 40; ++i) {
+    std::string piece = noisy_text(size_t(97 * i + 13), uint32_t(i));
+    ASSERT_TRUE(out.append(reinterpret_cast<const uint8_t*>(piece.data()), piece.size()));
+    all += piece;
+    ASSERT_EQ(out.capacity(), (all.size() / 1024 + 1) * 1024);
+    ASSERT_EQ(out.data()[out.length()], 0);
+  }
+  EXPECT_TRUE(std::string(reinterpret_cast<const char*>(out.data()), out.length()) == all);
+}
+
+TEST(OutputGrowthSteps, LimitCutsAndReports) {
+  DecodedOutput out(3000);
+  std::string piece(2000, 'q');
+  EXPECT_TRUE(out.append(reinterpret_cast<const uint8_t*>(piece.data()), piece.size()));
+  EXPECT_FALSE(out.append(reinterpret_cast<const uint8_t*>(piece.data()), piece.size()));
+  EXPECT_EQ(out.length(), 3000u);
+  EXPECT_TRUE(out.truncated());
+}
+
+// --- Size cap ------------------------------------------------------------------
+
+TEST(BodyCap, DecodedBodyIsCutAtTheCap) {
+  std::string page(kMaxBodyBytes + 5000, 'a');
+  std::string body = gzip_member(page, {.level = 9});
+  page.clear();
+  page.shrink_to_fit();
+  Text t = decode_body(reinterpret_cast<const uint8_t*>(body.data()), uint32_t(body.size()), CODING_GZIP,
+                       Text::literal("text/html"));
+  ASSERT_EQ(size_t(t.length()), kMaxBodyBytes);
+  EXPECT_EQ(t.c_str()[0], 'a');
+  EXPECT_EQ(t.c_str()[kMaxBodyBytes - 1], 'a');
+}
+
+TEST(BodyCap, RawBodyIsCutAtTheCap) {
+  std::string body(kMaxBodyBytes + 10, 'b');
+  Text t = decode_body(reinterpret_cast<const uint8_t*>(body.data()), uint32_t(body.size()), CODING_NONE,
+                       Text::literal("text/html"));
+  EXPECT_EQ(size_t(t.length()), kMaxBodyBytes);
+}
+
+// --- Content-Encoding deflate ----------------------------------------------------
+
+TEST(DeflateBody, ZlibWrappedAndRawBothInflate) {
+  std::string page = "<html>" + noisy_text(9000, 8) + "</html>";
+  EXPECT_TRUE(decode(testing::zlib_wrapped(page), CODING_DEFLATE) == page);
+  EXPECT_TRUE(decode(testing::raw_deflate(page), CODING_DEFLATE) == page);
+  EXPECT_EQ(decode(testing::raw_deflate(u8(u8"加载更多")), CODING_DEFLATE, "text/html;charset=utf-8"), "加载更多");
+}
+
+TEST(DeflateBody, GzipDataLabelledDeflateInflates) {
+  EXPECT_EQ(decode(gzip_member("labelled deflate"), CODING_DEFLATE), "labelled deflate");
+}
+
+TEST(DeflateBody, PlainBodyLabelledDeflatePassesUnchanged) {
+  EXPECT_EQ(decode("<html>not compressed</html>", CODING_DEFLATE), "<html>not compressed</html>");
+}
+
+TEST(DeflateBody, CutStreamKeepsAPrefix) {
+  std::string page = noisy_text(50000, 4);
+  std::string z = testing::zlib_wrapped(page);
+  std::string got = decode(z.substr(0, z.size() / 2), CODING_DEFLATE);
+  EXPECT_GT(got.size(), page.size() / 4);
+  EXPECT_LT(got.size(), page.size());
+  EXPECT_EQ(common_prefix(got, page), got.size());
+}
+
+}  // namespace
+}  // namespace cx

@@ -1,0 +1,64 @@
+#include "web/decode_body.h"
+
+#include <cstring>
+#include <string>
+
+#include "services/codepage.h"
+#include "web/gzip_reader.h"
+
+namespace cx {
+
+namespace {
+
+bool names_utf8(const Text& content_type) {
+  std::string lower(content_type.view());
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  }
+  return lower.find("utf-8") != std::string::npos;
+}
+
+// The bytes as a text: up to the first zero byte, if there is one.
+Text bytes_as_text(const uint8_t* p, size_t n) {
+  if (p == nullptr || n == 0) return Text();
+  const void* zero = std::memchr(p, 0, n);
+  if (zero) n = size_t(static_cast<const uint8_t*>(zero) - p);
+  return Text::copy(reinterpret_cast<const char*>(p), n);
+}
+
+Text finish(const uint8_t* p, size_t n, bool utf8) {
+  if (utf8) return n ? utf8_to_ansi(p, n) : Text();
+  return bytes_as_text(p, n);
+}
+
+}  // namespace
+
+Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type) {
+  if (body == nullptr || length == 0) return Text();
+  if (length > kMaxBodyBytes) length = uint32_t(kMaxBodyBytes);
+  bool utf8 = names_utf8(content_type);
+  if (content_coding == CODING_NONE) return finish(body, length, utf8);
+
+  DecodedOutput* out;
+  GzipMemoryReader reader(body, length, kMaxBodyBytes);
+  DecodedOutput deflated(kMaxBodyBytes);
+  bool gzip_signature = length >= 2 && body[0] == 0x1F && body[1] == 0x8B;
+  if (content_coding == CODING_DEFLATE && !gzip_signature) {
+    inflate_deflate_body(body, length, deflated);
+    out = &deflated;
+  } else {
+    reader.run();
+    out = &reader.output();
+  }
+  if (!utf8) {
+    // The output block is zero-terminated already: hand it over when it holds
+    // no zero byte of its own, instead of copying a page-sized buffer.
+    if (out->length() > 0 && std::memchr(out->data(), 0, out->length()) == nullptr &&
+        out->capacity() > DecodedOutput::kInlineCapacity) {
+      return Text::adopt(reinterpret_cast<char*>(out->release_heap_block()));
+    }
+  }
+  return finish(out->data(), out->length(), utf8);
+}
+
+}  // namespace cx

@@ -1,0 +1,107 @@
+// Gzip members (RFC 1952) read from a memory buffer, inflated with zlib.
+// Data that does not start with the gzip signature is copied through
+// unchanged; several members in a row are decoded one after the other;
+// everything decoded before a fault (corrupt data, CRC mismatch, cut-off
+// stream) is kept.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include <zlib.h>
+
+namespace cx {
+
+// The decoded bytes. Starts in an inline buffer of 1 024 bytes and grows to
+// whole multiples of 1 024: a need of n bytes gives (n / 1024 + 1) * 1024.
+// The bytes are always followed by at least one zero byte. At most `limit`
+// bytes are kept; what would go beyond is dropped and `truncated` is set.
+class DecodedOutput {
+ public:
+  static constexpr uint32_t kInlineCapacity = 1024;
+
+  explicit DecodedOutput(size_t limit);
+  ~DecodedOutput();
+  DecodedOutput(const DecodedOutput&) = delete;
+  DecodedOutput& operator=(const DecodedOutput&) = delete;
+
+  // Appends n bytes (as much as the limit allows). False once the limit is hit.
+  bool append(const uint8_t* p, size_t n);
+
+  const uint8_t* data() const { return data_; }
+  uint32_t length() const { return length_; }
+  uint32_t capacity() const { return capacity_; }
+  bool truncated() const { return truncated_; }
+  bool full() const { return length_ >= limit_; }
+  // Hands the heap block (zero-terminated, from the runtime heap) to the
+  // caller; null while the bytes are still in the inline buffer.
+  uint8_t* release_heap_block();
+
+ private:
+  void grow(size_t needed);
+
+  uint8_t inline_[kInlineCapacity + 1];
+  uint8_t* data_;
+  uint32_t length_ = 0;
+  uint32_t capacity_ = kInlineCapacity;
+  // Bytes actually held by the heap block (beyond capacity_ + 1 when the
+  // block was grown ahead, so a long page is not copied once per piece).
+  size_t reserved_ = 0;
+  size_t limit_;
+  bool truncated_ = false;
+};
+
+class GzipMemoryReader {
+ public:
+  static constexpr uint32_t kPieceSize = 4096;
+
+  // status values besides zlib's own negative results
+  static constexpr int kOk = Z_OK;
+  static constexpr int kStreamEnd = Z_STREAM_END;
+  static constexpr int kDataError = Z_DATA_ERROR;
+
+  GzipMemoryReader(const uint8_t* source, uint32_t length, size_t output_limit);
+  ~GzipMemoryReader();
+  GzipMemoryReader(const GzipMemoryReader&) = delete;
+  GzipMemoryReader& operator=(const GzipMemoryReader&) = delete;
+
+  // Decodes the whole source into output(). Safe to call once.
+  void run();
+
+  DecodedOutput& output() { return output_; }
+  const DecodedOutput& output() const { return output_; }
+  int status() const { return status_; }
+  bool transparent() const { return transparent_; }
+
+ private:
+  static constexpr int kEnd = -1;  // byte fetch: nothing left
+
+  bool open();
+  int get_byte();
+  void put_back();
+  bool refill();
+  void check_header();
+  uint32_t get_long();
+  // One request for up to `room` decoded bytes into `out`: count, 0 at the
+  // end, -1 after an error.
+  int read(uint8_t* out, uint32_t room);
+
+  const uint8_t* source_;
+  uint32_t source_length_;
+  uint32_t source_position_ = 0;
+  uint8_t* input_buffer_ = nullptr;
+  z_stream stream_{};
+  bool stream_ready_ = false;
+  uint32_t crc_ = 0;
+  int status_ = Z_OK;
+  bool at_end_ = false;
+  bool transparent_ = false;
+  DecodedOutput output_;
+};
+
+// Inflates a body sent with Content-Encoding "deflate": zlib-wrapped data, or
+// raw deflate data when there is no zlib header. A body that inflates to
+// nothing at all is copied through unchanged.
+void inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out);
+
+}  // namespace cx
