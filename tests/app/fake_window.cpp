@@ -50,6 +50,10 @@ void reset() {
   runtime_hooks().process_events = [] {
     if (world().during_events) world().during_events();
   };
+  runtime_hooks().message_box = [](const char* text, const char* caption, uint32_t, void*) -> int32_t {
+    journal(std::string("box ") + text + " | " + (caption ? caption : ""));
+    return 1;  // OK
+  };
 }
 
 }  // namespace cx::fake
