@@ -1,0 +1,272 @@
+// Escape decoding of continuation answers.
+//
+// The answer travels inside a JScript string literal, so its text is code
+// until the literal is closed: network bytes must never be able to close it.
+// The script text is converted to UTF-16 with the system code page (GBK), so
+// the literal is made safe at the level of that conversion: every byte the
+// converter reads as an ASCII character is examined on its own, and a lead
+// byte without a proper trail byte (which the converter would pair with
+// whatever follows, a protective byte included) is replaced first.
+#include "app/escape_decoding.h"
+
+#include <string>
+#include <string_view>
+
+#include "services/automation.h"
+#include "services/runtime.h"
+#include "services/text.h"
+
+namespace cx {
+
+namespace {
+
+const char kLineBreak[] = "\r\n";
+const char kLineBreakPlaceholder[] = "{$}";
+const char kApostrophe[] = "'";
+const char kApostropheStandIn[] = "’";  // GBK A1 AF
+const char kScriptHead[] = "function xx(){var x='";
+const char kScriptTail[] = "';return unescape(x);}";
+
+Text lit(const char* s) { return Text::literal(s); }
+
+// GBK structure as the system's converter reads it: 0x81..0xFE lead a pair
+// when a trail byte 0x40..0xFE (not 0x7F) follows; every other byte is one
+// character of its own (0x80 and 0xFF are single characters, not ASCII).
+bool is_lead(uint8_t b) { return b >= 0x81 && b <= 0xFE; }
+bool is_trail(uint8_t b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+bool is_hex(uint8_t b) { return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F'); }
+
+bool hex_run(std::string_view s, size_t at, size_t count) {
+  if (at + count > s.size()) return false;
+  for (size_t i = at; i < at + count; ++i)
+    if (!is_hex(uint8_t(s[i]))) return false;
+  return true;
+}
+
+// Length of the character at i: 2 for a proper pair, 1 otherwise; 0 for a
+// lead byte without its trail (a stray lead).
+size_t gbk_char_length(std::string_view s, size_t i) {
+  uint8_t b = uint8_t(s[i]);
+  if (!is_lead(b)) return 1;
+  return i + 1 < s.size() && is_trail(uint8_t(s[i + 1])) ? 2 : 0;
+}
+
+// A WideCharToMultiByte call through the declared-function table.
+int wide_to_gbk(int32_t entry, const uint8_t* units, int count, uint8_t* out, int size) {
+  return int(int32_t(uint32_t(call_declared(entry, 936, 0x200, units, count, out, size, nullptr, nullptr))));
+}
+
+// ---------------------------------------------------------------------------
+// Preparation
+
+// Every character the converter reads as one: a stray lead byte becomes "?",
+// and with `apostrophes` every apostrophe byte becomes "’".
+Text as_converter_reads(std::string_view s, bool apostrophes) {
+  std::string out;
+  out.reserve(s.size() + s.size() / 8);
+  for (size_t i = 0; i < s.size();) {
+    size_t n = gbk_char_length(s, i);
+    if (n == 2) {
+      out.append(s.data() + i, 2);
+      i += 2;
+    } else if (n == 0) {
+      out += '?';
+      ++i;
+    } else {
+      if (apostrophes && s[i] == kApostrophe[0]) out += kApostropheStandIn;
+      else out += s[i];
+      ++i;
+    }
+  }
+  return Text::copy(out);
+}
+
+}  // namespace
+
+Text prepare_escaped_answer(const Text& input) {
+  // A lead byte without its trail byte would be paired with whatever follows
+  // it, by the character-aware steps below as well as by the converter: it
+  // becomes "?" first, as the converter would read it, so that it hides no
+  // line break, backslash or apostrophe and cannot pair with a "’" put in.
+  Text t = as_converter_reads(input.view(), false);
+  // 1. Every line break becomes "{$}" so that the answer fits on one line of script.
+  t = replace_text(t, lit(kLineBreak), lit(kLineBreakPlaceholder));
+  // 2. A lone CR at the very start is dropped (that byte only).
+  if (t.c_str()[0] == '\r') t = Text::copy(t.c_str() + 1, size_t(t.length() - 1));
+  // 3. Backslash-u escapes become the percent-u form that unescape reads.
+  if (find_text(t, lit("\\u")) != -1) t = replace_text(t, lit("\\u"), lit("%u"));
+  // 4. Every apostrophe byte gives way to "’", byte by byte: a
+  //    character-aware replacement would take a lead byte and the apostrophe
+  //    after it for one character and leave the apostrophe in place.
+  return as_converter_reads(t.view(), true);
+}
+
+Text build_decoding_script(const Text& prepared) {
+  std::string_view s = prepared.view();
+  std::string body;
+  body.reserve(s.size() + s.size() / 8 + sizeof kScriptHead + sizeof kScriptTail);
+  body += kScriptHead;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = gbk_char_length(s, i);
+    if (n == 2) {  // a whole double-byte character: never an ASCII one after conversion
+      body.append(s.data() + i, 2);
+      i += 2;
+      continue;
+    }
+    if (n == 0) {  // stray lead byte: it would swallow the byte after it
+      body += '?';
+      ++i;
+      continue;
+    }
+    char c = s[i];
+    switch (c) {
+      case '\'':
+        body += kApostropheStandIn;
+        ++i;
+        continue;
+      case '\r':  // a lone line break would end the literal: keep it as an escape
+        body += "\\r";
+        ++i;
+        continue;
+      case '\n':
+        body += "\\n";
+        ++i;
+        continue;
+      case '\\':
+        break;
+      default:
+        body += c;
+        ++i;
+        continue;
+    }
+    // A backslash: keep the escape it starts when that escape is sound;
+    // otherwise it must not reach the closing quote or a rewritten byte.
+    if (i + 1 >= s.size()) {  // at the very end it would escape the closing quote
+      body += "\\\\";
+      ++i;
+      continue;
+    }
+    char next = s[i + 1];
+    if (next == '\r' || next == '\n') {  // the backslash stays a character, the break is escaped next
+      body += "\\\\";
+      ++i;
+    } else if (next == 'x' || next == 'u') {
+      // Hexadecimal escapes must be complete; an incomplete one is read as
+      // the letter itself, which is what lenient engines do.
+      if (hex_run(s, i + 2, next == 'x' ? 2 : 4)) body += '\\';
+      body += next;
+      i += 2;
+    } else if (uint8_t(next) >= 0x80 || next == '\'') {
+      // The next character is examined on its own (pairs, stray leads and
+      // the apostrophe stand-in); a backslash before it only escapes it.
+      body += '\\';
+      ++i;
+    } else {
+      body += '\\';
+      body += next;
+      i += 2;
+    }
+  }
+  body += kScriptTail;
+  return Text::copy(body);
+}
+
+// ---------------------------------------------------------------------------
+// The decoding itself
+
+Text decode_escapes(const Text& input) {
+  Text t = prepare_escaped_answer(input);
+
+  call_declared(DECL_CO_INITIALIZE, nullptr);
+  ObjectRecord engine;
+  object_create(&engine, lit("ScriptControl"));
+  // The answer is data from the network: the engine gets no user interface
+  // and only what is safe for untrusted scripts. An engine that refuses
+  // either setting still decodes.
+  object_set_property(&engine, lit("AllowUI"), cell_bool(false));
+  object_set_property(&engine, lit("UseSafeSubset"), cell_bool(true));
+  object_set_property(&engine, lit("Language"), cell_text("JScript"));
+
+  Text script = build_decoding_script(t);
+  Cell script_arg = cell_text(script);
+  object_call_number(&engine, lit("ExecuteStatement"), 1, &script_arg);
+  Cell function_name = cell_text("xx");
+  Text r = object_call_text(&engine, lit("Run"), 1, &function_name);
+
+  Text f = percent_decode_fallback(t);
+  Text result = !r.empty() ? r : f;
+
+  object_clear(&engine);
+  call_declared(DECL_CO_UNINITIALIZE);
+
+  result = replace_text(result, lit(kApostropheStandIn), lit(kApostrophe));
+  result = replace_text(result, lit(kLineBreakPlaceholder), lit(kLineBreak));
+  return result;
+}
+
+Text percent_decode_fallback(const Text& s) {
+  std::string_view v = s.view();
+  std::string out;
+  out.reserve(v.size());
+  size_t i = 0;
+  while (i < v.size()) {
+    process_events();
+    size_t escape = 0;  // length of the escape at i, digits included
+    size_t digits_at = 0;
+    if (v[i] == '%') {
+      size_t behind = v.size() - i - 1;
+      if (behind >= 5 && v[i + 1] == 'u' && hex_run(v, i + 2, 4)) {
+        escape = 6;
+        digits_at = i + 2;
+      } else if (behind >= 2 && hex_run(v, i + 1, 2)) {
+        escape = 3;
+        digits_at = i + 1;
+      }
+    }
+    if (escape == 0) {  // one character, copied as it is
+      size_t n = uint8_t(v[i]) >= 0x80 && i + 1 < v.size() ? 2 : 1;
+      out.append(v.data() + i, n);
+      i += n;
+      continue;
+    }
+    int64_t unit = hex_to_integer(Text::copy(v.data() + digits_at, escape - (digits_at - i)));
+    Text decoded = utf16_bytes_to_text(to_bytes(unit));
+    out.append(decoded.c_str(), size_t(decoded.length()));
+    // The escape's other characters take their turn at the window as well.
+    for (size_t k = 1; k < escape; ++k) process_events();
+    i += escape;
+  }
+  return Text::copy(out);
+}
+
+int64_t hex_to_integer(const Text& h) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  Text upper = to_upper(h);
+  uint64_t value = 0;
+  for (const char* p = upper.c_str(); *p; ++p) {
+    const char* at = nullptr;
+    for (const char* d = kDigits; *d; ++d)
+      if (*d == *p) at = d;
+    if (at == nullptr) break;
+    value = value * 16 + uint64_t(at - kDigits);  // (1-based position) - 1
+  }
+  return int64_t(value);
+}
+
+Text utf16_bytes_to_text(const Bytes& b) {
+  int count = bytes_length(b) / 2;
+  if (count <= 0) return Text();
+  const uint8_t* units = b.data();
+  // The second conversion reads up to the first zero unit; without one in the
+  // data it reads exactly the units there are, never past the block.
+  bool has_zero = false;
+  for (int i = 0; i < count && !has_zero; ++i) has_zero = units[2 * i] == 0 && units[2 * i + 1] == 0;
+  int size = wide_to_gbk(DECL_WIDE_TO_MULTI_SIZE, units, count, nullptr, 0);
+  if (size <= 0) return Text();
+  Bytes buffer = blank_bytes(size);
+  wide_to_gbk(DECL_WIDE_TO_MULTI, units, has_zero ? -1 : count, buffer.mutable_data(), size);
+  Cell text = bytes_read_value(buffer, 10);
+  return cell_take_text(&text);
+}
+
+}  // namespace cx

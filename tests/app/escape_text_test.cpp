@@ -1,0 +1,278 @@
+// Escape decoding, the platform-free parts: preparing an answer, the script
+// literal that carries it, the percent decoder and its helpers. In the native
+// build no script engine exists, so decode_escapes gives the fallback's text.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/escape_decoding.h"
+#include "services/runtime.h"
+#include "services/text.h"
+
+namespace cx {
+namespace {
+
+const std::string kHead = "function xx(){var x='";
+const std::string kTail = "';return unescape(x);}";
+
+Text T(const std::string& s) { return Text::copy(s); }
+std::string S(const Text& t) { return std::string(t.view()); }
+
+std::string hex_dump(const std::string& s) {
+  static const char* d = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : s) (out += d[c >> 4]) += d[c & 15], out += ' ';
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// An independent reading of the script, as the engine gets it after the GBK
+// conversion: true when the answer's text is exactly one string literal
+// between head and tail, with nothing the engine could read as its end.
+::testing::AssertionResult one_closed_literal(const std::string& script) {
+  if (script.size() < kHead.size() + kTail.size() || script.compare(0, kHead.size(), kHead) != 0 ||
+      script.compare(script.size() - kTail.size(), kTail.size(), kTail) != 0)
+    return ::testing::AssertionFailure() << "head or tail changed: " << hex_dump(script);
+  const std::string body = script.substr(kHead.size(), script.size() - kHead.size() - kTail.size());
+  auto fail = [&](size_t at, const char* why) {
+    return ::testing::AssertionFailure() << why << " at " << at << " in " << hex_dump(body);
+  };
+  auto hex = [&](size_t at, size_t n) {
+    if (at + n > body.size()) return false;
+    for (size_t k = at; k < at + n; ++k)
+      if (!isxdigit(static_cast<unsigned char>(body[k]))) return false;
+    return true;
+  };
+  for (unsigned char c : body)
+    if (c == 0x27 || c == 0x0A || c == 0x0D) return ::testing::AssertionFailure() << "raw quote or line break byte";
+  for (size_t i = 0; i < body.size();) {
+    unsigned char c = body[i];
+    if (c >= 0x81 && c <= 0xFE) {  // must be a whole pair, or the converter pairs it with the tail
+      if (i + 1 >= body.size()) return fail(i, "lead byte before the closing quote");
+      unsigned char t = body[i + 1];
+      if (t < 0x40 || t == 0x7F || t == 0xFF) return fail(i, "lead byte without trail byte");
+      i += 2;
+      continue;
+    }
+    if (c != '\\') {
+      ++i;
+      continue;
+    }
+    if (i + 1 >= body.size()) return fail(i, "backslash before the closing quote");
+    unsigned char e = body[i + 1];
+    if (e == 'x' && !hex(i + 2, 2)) return fail(i, "incomplete \\x escape");
+    if (e == 'u' && !hex(i + 2, 4)) return fail(i, "incomplete \\u escape");
+    if (e >= 0x81 && e <= 0xFE) {  // escapes a double-byte character: the pair is checked next
+      ++i;
+      continue;
+    }
+    i += 2;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// ---------------------------------------------------------------------------
+
+struct Case {
+  const char* what;
+  std::string in, out;
+};
+
+class AnswerPreparation : public ::testing::TestWithParam<Case> {};
+
+TEST_P(AnswerPreparation, GivesTheTextTheScriptAndFallbackRead) {
+  EXPECT_EQ(S(prepare_escaped_answer(T(GetParam().in))), GetParam().out) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, AnswerPreparation,
+    ::testing::Values(
+        Case{"line breaks become the placeholder", "a\r\nb\r\n", "a{$}b{$}"},
+        Case{"a leading lone CR is dropped, a later one stays", "\rab\rc", "ab\rc"},
+        Case{"CR before a line break at the start", "\r\r\nx", "{$}x"},
+        Case{"backslash-u becomes percent-u", "\\u4e2d\\u0027", "%u4e2d%u0027"},
+        Case{"apostrophes give way", "it's 'x'", "it’s ’x’"},
+        Case{"apostrophe after a stray lead byte", "a\x81'b", "a?’b"},
+        Case{"apostrophe after a whole character", "中'", "中’"},
+        Case{"stray lead byte at the end", "ab\x81", "ab?"},
+        Case{"stray lead byte before a line break", "\x81\r\n", "?{$}"},
+        Case{"stray lead byte, apostrophe, line break", "\xfe'\r\n", "?’{$}"},
+        Case{"pair with a backslash trail byte stays whole", "\x81\\u", "\x81\\u"},
+        Case{"single-byte euro sign stays", "\x80'", "\x80’"},
+        Case{"the empty answer", "", ""}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// ---------------------------------------------------------------------------
+
+class DecodingScript : public ::testing::TestWithParam<Case> {};
+
+TEST_P(DecodingScript, KeepsTheAnswerInsideOneLiteral) {
+  std::string script = S(build_decoding_script(T(GetParam().in)));
+  EXPECT_TRUE(one_closed_literal(script)) << GetParam().what;
+  EXPECT_EQ(script, kHead + GetParam().out + kTail) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Literal, DecodingScript,
+    ::testing::Values(
+        Case{"plain text and escapes pass", "a%u4e2d\\\"b\\/c", "a%u4e2d\\\"b\\/c"},
+        Case{"apostrophe", "a'b", "a’b"},
+        Case{"escaped apostrophe", "a\\'b", "a\\’b"},
+        Case{"lone line feed and CR", "a\nb\rc", "a\\nb\\rc"},
+        Case{"trailing backslash", "ab\\", "ab\\\\"},
+        Case{"trailing escaped backslash", "ab\\\\", "ab\\\\"},
+        Case{"backslash before a line feed", "a\\\nb", "a\\\\\\nb"},
+        Case{"incomplete hex escapes", "\\x4g\\u12", "x4gu12"},
+        Case{"complete hex escapes", "\\x41\\u4e2D", "\\x41\\u4e2D"},
+        Case{"stray lead before the end", "ab\x81", "ab?"},
+        Case{"stray lead before an apostrophe", "\xfe'", "?’"},
+        Case{"stray lead before a backslash pair", "\x81\x1f\\", "?\x1f\\\\"},
+        Case{"backslash before a double-byte character", "\\中", "\\中"},
+        Case{"backslash trail byte inside a pair at the end", "\x81\\", "\x81\\"}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+std::string random_answer(std::mt19937& rng) {
+  static const std::vector<std::string> pieces = {
+      "'",   "\\",  "\r",   "\n",  "\r\n", "\\u", "\\x", "%u",  "%",      "\x81", "\xfe", "\x80",
+      "\xff", "\xa1\xaf", "中", "{$}", "';", "\\'", "0",  "27",  "\\u0027", "a",    "\x5c\x27"};
+  std::uniform_int_distribution<int> len(0, 40), pick(0, int(pieces.size()) - 1), byte(1, 255), coin(0, 1);
+  std::string s;
+  for (int n = len(rng); n > 0; --n) s += coin(rng) ? pieces[size_t(pick(rng))] : std::string(1, char(byte(rng)));
+  return s;
+}
+
+TEST(DecodingScript, NoAnswerBytesCanCloseTheLiteral) {
+  std::mt19937 rng(20240611);
+  for (int round = 0; round < 20000; ++round) {
+    std::string answer = random_answer(rng);
+    // Both what the decoder builds and the builder on raw bytes must hold.
+    ASSERT_TRUE(one_closed_literal(S(build_decoding_script(prepare_escaped_answer(T(answer))))))
+        << hex_dump(answer);
+    ASSERT_TRUE(one_closed_literal(S(build_decoding_script(T(answer))))) << hex_dump(answer);
+  }
+}
+
+TEST(DecodingScript, EveryByteValueAfterEveryByteValue) {
+  for (int a = 1; a < 256; ++a)
+    for (int b = 1; b < 256; ++b) {
+      std::string answer{char(a), char(b)};
+      ASSERT_TRUE(one_closed_literal(S(build_decoding_script(prepare_escaped_answer(T(answer))))))
+          << hex_dump(answer);
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+class PercentFallback : public ::testing::TestWithParam<Case> {};
+
+TEST_P(PercentFallback, DecodesAsUnescapeWould) {
+  EXPECT_EQ(S(percent_decode_fallback(T(GetParam().in))), GetParam().out) << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Escapes, PercentFallback,
+    ::testing::Values(
+        Case{"percent-u escapes become GBK", "%u4E2D%u6587", "中文"},
+        Case{"lower-case digits", "%u4e2d", "中"},
+        Case{"two-digit escapes", "%41%2f%22", "A/\""},
+        Case{"apostrophe escape", "it%u0027s", "it's"},
+        Case{"text between escapes is copied", "a中%41b{$}", "a中Ab{$}"},
+        Case{"a zero unit gives nothing", "a%00b", "ab"},
+        Case{"percent at the end", "100%", "100%"},
+        Case{"one digit only", "%4", "%4"},
+        Case{"not hexadecimal", "%zz%u12G4", "%zz%u12G4"},
+        Case{"percent-u with too few digits", "%u00", "%u00"},
+        Case{"a percent before an escape", "%%41", "%A"},
+        Case{"a character outside GBK becomes a question mark", "%u00E9%u0E01", "é?"},
+        Case{"the empty text", "", ""}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+int g_pumped = 0;
+
+TEST(PercentFallbackWindow, HandlesMessagesOncePerCharacter) {
+  runtime_hooks().process_events = [] { ++g_pumped; };
+  struct Count {
+    std::string text;
+    int characters;
+  } cases[] = {{"abc", 3}, {"中文", 2}, {"%41%u4E2D", 9}, {"%%4", 3}, {"", 0}};
+  for (const auto& c : cases) {
+    g_pumped = 0;
+    percent_decode_fallback(T(c.text));
+    EXPECT_EQ(g_pumped, c.characters) << c.text;
+  }
+  runtime_hooks().process_events = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+
+TEST(HexDigits, ReadAsANumber) {
+  struct {
+    const char* digits;
+    int64_t value;
+  } cases[] = {{"", 0},
+               {"0", 0},
+               {"ff", 255},
+               {"FF", 255},
+               {"4e2D", 0x4E2D},
+               {"0027", 0x27},
+               {"7FFFFFFFFFFFFFFF", INT64_MAX},
+               {"FFFFFFFFFFFFFFFF", -1},
+               {"12G4", 0x12},
+               {"中1", 0}};
+  for (const auto& c : cases) EXPECT_EQ(hex_to_integer(T(c.digits)), c.value) << c.digits;
+}
+
+TEST(Utf16Bytes, BecomeGbkTextUpToTheFirstZeroUnit) {
+  struct {
+    std::string bytes, text;
+  } cases[] = {
+      {std::string("\x2d\x4e\0\0\0\0\0\0", 8), "中"},
+      {std::string("A\0B\0\0\0C\0", 8), "AB"},
+      {std::string("A\0", 2), "A"},           // no zero unit: exactly the units there are
+      {std::string("A\0B", 3), "A"},          // an odd byte is no unit
+      {std::string("\0\0A\0", 4), ""},
+      {std::string(), ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(S(utf16_bytes_to_text(Bytes::copy(c.bytes.data(), c.bytes.size()))), c.text) << hex_dump(c.bytes);
+}
+
+// ---------------------------------------------------------------------------
+#ifndef _WIN32
+
+struct DeclaredCalls {
+  int initialize = 0, uninitialize = 0, conversions = 0;
+};
+DeclaredCalls g_calls;
+
+TEST(DecodeWithoutScriptEngine, GivesTheFallbacksTextWithBreaksAndApostrophesRestored) {
+  g_calls = DeclaredCalls{};
+  runtime_hooks().declared_function = [](int32_t index, int, const DeclArg*, uintptr_t*) {
+    if (index == DECL_CO_INITIALIZE) ++g_calls.initialize;
+    if (index == DECL_CO_UNINITIALIZE) ++g_calls.uninitialize;
+    if (index == DECL_WIDE_TO_MULTI_SIZE || index == DECL_WIDE_TO_MULTI) ++g_calls.conversions;
+    return false;  // the table still answers
+  };
+  struct {
+    std::string in, out;
+  } cases[] = {
+      {"\\u003ca href=\\u0022/watch\\u0022\\u003e\\u4e2d\\u6587", "<a href=\"/watch\">中文"},
+      {"x\\u0027y", "x'y"},
+      {"a’b{$}c", "a'b\r\nc"},
+      {"\rab\r\ncd\r", "ab\r\ncd\r"},
+      {"it's", "it's"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(S(decode_escapes(T(c.in))), c.out) << c.in;
+  runtime_hooks().declared_function = nullptr;
+  EXPECT_EQ(g_calls.initialize, 6);
+  EXPECT_EQ(g_calls.uninitialize, 6);
+  EXPECT_GT(g_calls.conversions, 0);  // the GBK form comes from the declared function
+}
+
+#endif
+
+}  // namespace
+}  // namespace cx
