@@ -66,6 +66,7 @@ const UINT kSendTimeoutMs = 30000;
 DWORD g_timeout_ms = 60000;
 PROCESS_INFORMATION g_child{};
 bool g_started = false;
+int g_boxes_answered = 0;
 
 std::string hex(const std::string& s) {
   static const char digits[] = "0123456789abcdef";
@@ -194,6 +195,7 @@ int answer_message_boxes() {
       Sleep(20);
     }
     ++answered;
+    ++g_boxes_answered;
   }
   return answered;
 }
@@ -394,6 +396,7 @@ HWND file_name_box(HWND dialog) {
 }
 
 void step_save(const std::string* path) {
+  const int boxes_before = g_boxes_answered;
   click(control(kExportButton));
   HWND dialog = nullptr;
   wait_for("the save dialog", [&] { return (dialog = find_file_dialog()) != nullptr; });
@@ -411,8 +414,7 @@ void step_save(const std::string* path) {
   }
   wait_for("the save dialog to close", [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
   // The program reports the outcome in a box of its own.
-  int boxes = 0;
-  wait_for("the export message", [&] { return (boxes += answer_message_boxes()) > 0; });
+  wait_for("the export message", [&] { return g_boxes_answered > boxes_before; });
 }
 
 // Copies the window's screen area into a 24-bit BMP file.

@@ -2,6 +2,12 @@
 """End-to-end cases: the real Clipdex.exe against the demo site.
 
     run_e2e.py CASE --program Clipdex.exe --driver e2e_driver.exe --work DIR
+    run_e2e.py demo [--interactive] --program ... --driver ... --work DIR
+
+The demo serves the same site: with --interactive the program opens on
+$DISPLAY for the user; otherwise the driver fetches the demo channel on a
+display of its own and a picture of the filled window is written to
+DIR/clipdex-demo.png.
 
 Each case runs in a network namespace of its own (tests/fixture/run_in_netns.sh)
 with the demo site's server, a Wine prefix of its own (a linked copy of one
@@ -153,6 +159,8 @@ def check_page_request(req, path):
     check(req.scheme == "https" and req.port == 443, "%s went to %s:%d" % (path, req.scheme, req.port))
     own = [line for line in req.header_lines if line.split(":")[0].strip().lower() not in TRANSPORT_HEADERS]
     wanted = ["User-Agent: " + USER_AGENT, "Accept: " + ACCEPT, "Referer: " + address, "Accept-Language: zh-cn"]
+    hosts = [line for line in req.header_lines if line.lower().startswith("host:")]
+    check(hosts == ["Host: " + site.SITE_HOST], "Host lines of %s: %r" % (path, hosts))
     check(own == wanted, "header lines of %s:\n  %s\nwanted\n  %s" % (path, "\n  ".join(own), "\n  ".join(wanted)))
 
 
@@ -309,7 +317,7 @@ def case_loop_back():
 def case_export(work):
     ch = site.channel("trio")
     target = os.path.join(work, "links")
-    dos = "Z:" + target.replace("/", "\\")
+    dos = dos_path(target)
     steps = ["start"] + select_user(ch.name) + ["run", "run", "rows", "save:" + hx(dos), "save-cancel", "close"]
 
     def verify(t, log):
@@ -404,18 +412,81 @@ def start_xvfb():
     return proc, ":" + number.decode().strip()
 
 
+def copy_program(work, program):
+    app_dir = os.path.join(work, "app")
+    shutil.rmtree(app_dir, ignore_errors=True)
+    os.makedirs(app_dir)
+    copy = os.path.join(app_dir, "Clipdex.exe")
+    shutil.copy2(program, copy)
+    return copy
+
+
+def dos_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def demo_interactive(args):
+    display = os.environ.get("DISPLAY", "")
+    prepared_prefix(args.templates, os.environ["WINEPREFIX"], display)
+    program = copy_program(os.path.abspath(args.work), args.program)
+    ch = site.channel("clipdexdemo")
+    print("Clipdex is starting on %s. Try the user name %s (the User box is checked: click it twice after "
+          "typing), or the channel %s with the Channel box. Close the window to end the demo."
+          % (display, ch.name, site.channel("UCthreePagesEnglish01").name), flush=True)
+    env = wine_env(os.environ["WINEPREFIX"], display)
+    try:
+        return subprocess.run(["wine", program], env=env, cwd=os.path.dirname(program)).returncode
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
+
+
+def demo_headless(args):
+    work = os.path.abspath(args.work)
+    ch = site.channel("clipdexdemo")
+    bmp, png = os.path.join(work, "clipdex-demo.bmp"), os.path.join(work, "clipdex-demo.png")
+    xvfb, display = start_xvfb()
+    env = wine_env(os.environ["WINEPREFIX"], display)
+    try:
+        prepared_prefix(args.templates, os.environ["WINEPREFIX"], display)
+        program = copy_program(work, args.program)
+        steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "shot:" + hx(dos_path(bmp)), "close"]
+        print("fetching the demo channel %s%s ..." % (site.SITE, ch.listing_path), flush=True)
+        proc = subprocess.run(["wine", args.driver, "--timeout", "60", dos_path(program)] + steps, env=env,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
+        t = Transcript(proc.stdout)
+        if t.of("error") or proc.returncode != 0:
+            print("\n".join(t.lines))
+            print("the demo failed: %s" % (t.of("error") or "driver exit code %d" % proc.returncode))
+            return 1
+        rows = t.row_lists()[0] if t.row_lists() else []
+        for r in rows[:5] + ([None] if len(rows) > 6 else []) + rows[-1:]:
+            print("  ..." if r is None else "  %4s  %-40s  %s" % tuple(x.decode("gbk") for x in r))
+        state = t.states()[0]
+        print("%d videos listed; status line: %s" % (len(rows), state["progress"].decode("gbk")))
+        if shutil.which("convert") and subprocess.run(["convert", bmp, png]).returncode == 0:
+            os.unlink(bmp)
+            print("screenshot: %s" % png)
+        else:
+            print("screenshot: %s" % bmp)
+        return 0
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
+        xvfb.terminate()
+        xvfb.wait(10)
+
+
 def inside(args):
+    if args.case == "demo":
+        return demo_interactive(args) if args.interactive else demo_headless(args)
     work = os.path.abspath(args.work)
     xvfb, display = start_xvfb()
     try:
         prepared_prefix(args.templates, os.environ["WINEPREFIX"], display)
-        app_dir = os.path.join(work, "app")
-        shutil.rmtree(app_dir, ignore_errors=True)
-        os.makedirs(app_dir)
-        program = os.path.join(app_dir, "Clipdex.exe")
-        shutil.copy2(args.program, program)
+        program = copy_program(work, args.program)
         steps, verify = CASES[args.case](work)
-        cmd = ["wine", args.driver, "--timeout", "60", "Z:" + program.replace("/", "\\")] + steps
+        cmd = ["wine", args.driver, "--timeout", "60", dos_path(program)] + steps
         t0 = time.time()
         proc = subprocess.run(cmd, env=wine_env(os.environ["WINEPREFIX"], display), stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, timeout=300)
@@ -453,15 +524,18 @@ def outside(args):
     name = "cx-e2e-%d" % os.getpid()
     cmd = [os.path.join(FIXTURE, "run_in_netns.sh"), "--name", name,
            "--routes", os.path.join(FIXTURE, "site", "routes.py"), "--log", os.path.join(work, "requests.log"),
-           "--prefix", os.path.join(work, "prefix"), "--timeout", "400", "--",
+           "--prefix", os.path.join(work, "prefix"), "--timeout", "7200" if args.interactive else "400", "--",
            sys.executable, os.path.abspath(__file__), "--inside", args.case, "--program", os.path.abspath(args.program),
            "--driver", os.path.abspath(args.driver), "--work", work, "--templates", os.path.abspath(args.templates)]
+    if args.interactive:
+        cmd.append("--interactive")
     return subprocess.run(cmd).returncode
 
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("case", choices=sorted(CASES))
+    ap.add_argument("case", choices=sorted(CASES) + ["demo"])
+    ap.add_argument("--interactive", action="store_true", help="demo: open the program on $DISPLAY")
     ap.add_argument("--program", required=True)
     ap.add_argument("--driver", required=True)
     ap.add_argument("--work", required=True)
