@@ -45,6 +45,9 @@ int32_t list_insert_row(ControlRef list, int argc, const Cell* args);
 int32_t list_insert_row(ControlRef list, int32_t position, const Text& text);
 bool list_set_cell(ControlRef list, int32_t row, int32_t column, const Text& text);
 Text list_get_cell(ControlRef list, int32_t row, int32_t column);
+// Cell forms: (row, [column = 0], [text = empty]) and (row, [column = 0]).
+bool list_set_cell(ControlRef list, int argc, const Cell* args);
+Text list_get_cell(ControlRef list, int argc, const Cell* args);
 int32_t list_row_count(ControlRef list);
 void list_delete_all(ControlRef list);
 

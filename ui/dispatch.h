@@ -35,4 +35,24 @@ void register_end_routine(void (*routine)());
 // The event-suppression counter (above 0: no event reaches a handler).
 int32_t& event_suppression();
 
+struct WindowDef;
+// Adds a window definition to the registry (replacing an unloaded one with
+// the same identifier); false when a window with that identifier is open.
+// The definition must outlive the registry entry.
+bool register_window_definition(const WindowDef& def);
+// True while the window has a live platform window.
+bool window_is_open(uint32_t window_id);
+// The platform handle of an open window or control (null otherwise), for
+// code that must hand a window to the system (owners of boxes and dialogs).
+void* window_handle(uint32_t window_id, uint32_t control_id = 0);
+
+// Release routines of the service modules, run by end_program after the end
+// routines.
+void register_service_release(void (*routine)());
+// Idle work of a control: runs while the message loop has nothing to do,
+// newest first, as long as its window exists; returns whether it wants more
+// idle time (count grows from 0 within one idle phase).
+using IdleWork = bool (*)(void* window, int32_t count);
+void register_idle_work(void* window, IdleWork work);
+
 }  // namespace cx
