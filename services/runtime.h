@@ -47,7 +47,7 @@ inline DeclArg decl_arg(T* p) { return reinterpret_cast<DeclArg>(p); }
 inline DeclArg decl_arg(std::nullptr_t) { return 0; }
 inline DeclArg decl_arg(const Text& t) { return reinterpret_cast<DeclArg>(t.c_str()); }
 template <class T>
-inline DeclArg decl_arg(T v) requires(std::is_integral_v<T> || std::is_enum_v<T>) { return DeclArg(uint32_t(v)); }
+inline DeclArg decl_arg(const T& v) requires(std::is_integral_v<T> || std::is_enum_v<T>) { return DeclArg(uint32_t(v)); }
 
 // One declared system-library function: library file name (empty: the
 // standard system libraries; no ":" in it: the program directory first),
@@ -70,7 +70,7 @@ uintptr_t call_declared_entry(DeclaredEntry* entry, int argc, const DeclArg* arg
 DeclaredEntry* declared_function_table();
 // Convenience form: every argument is converted to one 32-bit word.
 template <class... A>
-uintptr_t call_declared(int32_t index, A... a) {
+uintptr_t call_declared(int32_t index, const A&... a) {
   const DeclArg args[sizeof...(A) + 1] = {decl_arg(a)..., 0};
   return call_declared_function(index, int(sizeof...(A)), args);
 }
