@@ -1,0 +1,383 @@
+// The updater module inside the test process: its window, its settings record
+// and how its button, timer and event handlers behave. The transfer is a
+// scripted one here, so that the module's own steps can be driven exactly;
+// the real transfer has its own tests.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "tests/updater/browser_recorder.h"
+#include "tests/updater/win_probe.h"
+#include "updater/module.h"
+
+using namespace updata;
+
+namespace {
+
+// The transfer as the module sees it: counts its calls, reports what the test says.
+struct ScriptedTransfer {
+  static inline int starts = 0;
+  static inline int releases = 0;
+  static inline int32_t done = 0;
+  static inline TransferHandle* last_handle = nullptr;
+  static inline const TransferSettings* last_settings = nullptr;
+  static void start(TransferHandle* t, const TransferSettings* s) {
+    ++starts;
+    last_handle = t;
+    last_settings = s;
+  }
+  static int32_t progress(TransferHandle) { return done; }
+  static void release(TransferHandle* t, bool) {
+    ++releases;
+    *t = 0;
+  }
+  static void reset() {
+    starts = releases = 0;
+    done = 0;
+    last_handle = nullptr;
+    last_settings = nullptr;
+  }
+};
+const TransferOps kScripted = {ScriptedTransfer::start, ScriptedTransfer::progress, ScriptedTransfer::release};
+
+class UpdaterModule : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ScriptedTransfer::reset();
+    module_use_transfer(&kScripted);
+  }
+  void TearDown() override {
+    module_unload(false);
+    module_use_transfer(nullptr);
+  }
+  void open(const char* address = "http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe",
+            const char* path = "C:\\prog\\Clipdex.exe") {
+    update_window(address, path);
+    ASSERT_NE(module_window(), nullptr);
+  }
+  HWND control(int id) { return GetDlgItem(module_window(), id); }
+  std::string label() { return probe::window_text(control(ID_LABEL)); }
+  int position() { return int(SendMessageA(control(ID_PROGRESS), PBM_GETPOS, 0, 0)); }
+  static std::string text(const char* s) { return s ? s : ""; }
+};
+
+// --- the window -------------------------------------------------------------
+
+TEST_F(UpdaterModule, WindowOpensCentredUnownedWithFixedFrameAndOnlyTheSystemMenu) {
+  open();
+  HWND w = module_window();
+  auto mine = probe::top_windows(GetCurrentProcessId(), nullptr, "更新程序");
+  ASSERT_EQ(mine.size(), 1u);
+  EXPECT_EQ(mine[0], w);
+  EXPECT_TRUE(IsWindowVisible(w));
+  EXPECT_EQ(GetWindow(w, GW_OWNER), nullptr);
+  EXPECT_EQ(GetParent(w), nullptr);
+
+  RECT r;
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.right - r.left, 217);
+  EXPECT_EQ(r.bottom - r.top, 131);
+  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 217) / 2);
+  EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 131) / 2);
+
+  LONG style = GetWindowLongA(w, GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & WS_THICKFRAME) << "the frame must not be sizeable";
+  EXPECT_FALSE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_EQ(GetClassLongPtrA(w, GCLP_HBRBACKGROUND), LONG_PTR(COLOR_BTNFACE + 1));
+}
+
+struct ControlCase {
+  int id;
+  const char* cls;
+  int left, top, width, height;
+  const char* text;
+};
+
+TEST_F(UpdaterModule, ControlsSitAtTheirPlacesWithTheirFirstState) {
+  open();
+  const ControlCase cases[] = {
+      {ID_PROGRESS, "msctls_progress32", 8, 10, 184, 24, ""},
+      {ID_LABEL, "Static", 9, 43, 183, 23, "下载进度：---"},
+      {ID_BUTTON, "Button", 123, 75, 64, 24, "开始更新"},
+  };
+  for (const ControlCase& c : cases) {
+    SCOPED_TRACE(c.cls);
+    HWND h = control(c.id);
+    ASSERT_NE(h, nullptr);
+    EXPECT_STRCASEEQ(probe::class_name(h).c_str(), c.cls);
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, module_window(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, c.left);
+    EXPECT_EQ(r.top, c.top);
+    EXPECT_EQ(r.right - r.left, c.width);
+    EXPECT_EQ(r.bottom - r.top, c.height);
+    EXPECT_EQ(probe::window_text(h), c.text);
+    EXPECT_TRUE(IsWindowVisible(h));
+    EXPECT_TRUE(IsWindowEnabled(h));
+  }
+  PBRANGE range{};
+  SendMessageA(control(ID_PROGRESS), PBM_GETRANGE, FALSE, LPARAM(&range));
+  EXPECT_EQ(range.iLow, 0);
+  EXPECT_EQ(range.iHigh, 100);
+  EXPECT_EQ(position(), 0);
+}
+
+TEST_F(UpdaterModule, TimerStaysIdleUntilTheButtonIsPressed) {
+  open();
+  EXPECT_EQ(module_timer_interval(), 0);
+  // Even with a size and progress at hand nothing moves without the timer.
+  on_transfer_event(TRANSFER_TOTAL_SIZE, 0, 100, 0, 0);
+  ScriptedTransfer::done = 50;
+  probe::pump_until([] { return false; }, 1500);
+  EXPECT_EQ(label(), "下载进度：---");
+  EXPECT_EQ(position(), 0);
+}
+
+TEST_F(UpdaterModule, AnotherCallReplacesAddressAndPathAndKeepsOneWindow) {
+  open("http://a/1.exe", "C:\\one.exe");
+  HWND first = module_window();
+  update_window("http://b/2.exe", "C:\\two.exe");
+  EXPECT_EQ(module_window(), first);
+  EXPECT_EQ(probe::top_windows(GetCurrentProcessId(), nullptr, "更新程序").size(), 1u);
+  EXPECT_EQ(text(module_state().download_address), "http://b/2.exe");
+  EXPECT_EQ(text(module_state().target_path), "C:\\two.exe");
+}
+
+TEST_F(UpdaterModule, NullArgumentsCountAsEmptyTexts) {
+  open("http://a/1.exe", "C:\\one.exe");
+  update_window(nullptr, nullptr);
+  EXPECT_EQ(text(module_state().download_address), "");
+  EXPECT_EQ(text(module_state().target_path), "");
+}
+
+TEST_F(UpdaterModule, ClosedWindowIsMadeAgainByTheNextCall) {
+  open();
+  DestroyWindow(module_window());
+  EXPECT_EQ(module_window(), nullptr);
+  open();
+  EXPECT_TRUE(IsWindowVisible(module_window()));
+  EXPECT_EQ(label(), "下载进度：---");
+}
+
+// --- the settings record ------------------------------------------------------
+
+struct FieldCase {
+  int field;        // 1-based position in the record
+  bool is_text;
+  int32_t number;
+  const char* text;  // for texts; null = empty
+};
+
+int32_t number_field(const TransferSettings* s, int field) {
+  return reinterpret_cast<const int32_t*>(s)[field - 1];
+}
+std::string text_field(const TransferSettings* s, int field) {
+  const char* p = reinterpret_cast<const char* const*>(s)[field - 1];
+  return p ? p : "";
+}
+
+void expect_fields(const TransferSettings* s, const FieldCase* cases, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    SCOPED_TRACE("field " + std::to_string(cases[i].field));
+    if (cases[i].is_text)
+      EXPECT_EQ(text_field(s, cases[i].field), cases[i].text ? cases[i].text : "");
+    else
+      EXPECT_EQ(number_field(s, cases[i].field), cases[i].number);
+  }
+}
+
+TEST_F(UpdaterModule, SettingsHoldTheirLoadValuesOnceTheModuleStarts) {
+  EXPECT_FALSE(module_started());
+  open();
+  ASSERT_TRUE(module_started());
+  const TransferSettings* s = module_state().settings;
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(module_state().transfer, 0u);
+  EXPECT_EQ(module_state().total_size, 0);
+  const FieldCase load[] = {
+      {1, false, 1, nullptr},      {2, true, 0, nullptr},        {3, true, 0, nullptr},
+      {4, true, 0, "anonymous"},   {6, false, 1, nullptr},       {7, false, 0, nullptr},
+      {8, false, 20000, nullptr},  {9, false, 20000, nullptr},   {10, false, 20000, nullptr},
+      {11, false, 1000, nullptr},  {12, false, 20480, nullptr},  {13, false, 1024, nullptr},
+      {14, false, 0, nullptr},     {15, false, 0, nullptr},      {16, true, 0, nullptr},
+      {17, false, 1, nullptr},     {18, true, 0, ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm"},
+      {19, true, 0, nullptr},      {20, true, 0, nullptr},
+  };
+  expect_fields(s, load, std::size(load));
+  // The anonymous login's password: an e-mail-style text of 17 characters.
+  std::string password = text_field(s, 5);
+  EXPECT_EQ(password.size(), 17u);
+  EXPECT_NE(password.find('@'), std::string::npos);
+  EXPECT_NE(password.find('.', password.find('@')), std::string::npos);
+}
+
+TEST_F(UpdaterModule, StartButtonFillsTheSettingsAndStartsTheTransfer) {
+  open("http://www.clipdexsoft.com/new.exe", "C:\\prog\\Clipdex.exe");
+  SendMessageA(control(ID_BUTTON), BM_CLICK, 0, 0);
+  ASSERT_EQ(ScriptedTransfer::starts, 1);
+  EXPECT_EQ(ScriptedTransfer::last_handle, &module_state().transfer);
+  const TransferSettings* s = ScriptedTransfer::last_settings;
+  ASSERT_EQ(s, module_state().settings);
+  const FieldCase started[] = {
+      {2, true, 0, "http://www.clipdexsoft.com/new.exe"},
+      {3, true, 0, "C:\\prog\\Clipdex.exe"},
+      {6, false, 5, nullptr},
+      {17, false, 4096, nullptr},
+      {1, false, 1, nullptr},
+      {12, false, 20480, nullptr},
+  };
+  expect_fields(s, started, std::size(started));
+  EXPECT_EQ(s->handler, &on_transfer_event);
+  EXPECT_EQ(module_timer_interval(), 1000);
+  // The button stays usable while the transfer runs.
+  EXPECT_TRUE(IsWindowEnabled(control(ID_BUTTON)));
+}
+
+TEST_F(UpdaterModule, EachStartTakesTheLatestAddressAndPath) {
+  open("http://a/1.exe", "C:\\one.exe");
+  on_start_clicked();
+  update_window("http://b/2.exe", "C:\\two.exe");
+  on_start_clicked();
+  ASSERT_EQ(ScriptedTransfer::starts, 2);
+  EXPECT_EQ(text_field(module_state().settings, 2), "http://b/2.exe");
+  EXPECT_EQ(text_field(module_state().settings, 3), "C:\\two.exe");
+}
+
+// --- progress display ----------------------------------------------------------
+
+struct ProgressCase {
+  int32_t total;
+  int32_t done;
+  int position;
+  const char* label;
+};
+
+class ProgressDisplay : public UpdaterModule, public ::testing::WithParamInterface<ProgressCase> {};
+
+TEST_P(ProgressDisplay, TickShowsTheRoundedShareOfTheAnnouncedSize) {
+  const ProgressCase& c = GetParam();
+  open();
+  on_start_clicked();
+  on_transfer_event(TRANSFER_TOTAL_SIZE, 0, c.total, 0, 0);
+  EXPECT_EQ(module_state().total_size, c.total);
+  ScriptedTransfer::done = c.done;
+  on_timer_tick();
+  EXPECT_EQ(position(), c.position);
+  EXPECT_EQ(label(), c.label);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shares, ProgressDisplay,
+                         ::testing::Values(ProgressCase{10000, 5000, 50, "下载进度：50%"},
+                                           ProgressCase{10000, 0, 0, "下载进度：0%"},
+                                           ProgressCase{10000, 10000, 100, "下载进度：100%"},
+                                           ProgressCase{3, 1, 33, "下载进度：33%"},
+                                           ProgressCase{3, 2, 67, "下载进度：67%"},
+                                           ProgressCase{8, 1, 13, "下载进度：13%"},      // 12.5: halves go up
+                                           ProgressCase{200, 1, 1, "下载进度：1%"},      // 0.5
+                                           ProgressCase{1000, 4, 0, "下载进度：0%"},     // 0.4
+                                           ProgressCase{26624, 13311, 50, "下载进度：50%"}));
+
+TEST_F(UpdaterModule, BeforeTheSizeIsKnownTheLabelKeepsItsDashes) {
+  open();
+  on_start_clicked();
+  ScriptedTransfer::done = 5000;
+  on_timer_tick();
+  EXPECT_EQ(label(), "下载进度：---");
+  EXPECT_EQ(position(), 0);
+}
+
+TEST_F(UpdaterModule, RunningTimerUpdatesTheDisplayEverySecond) {
+  open();
+  SendMessageA(control(ID_BUTTON), BM_CLICK, 0, 0);
+  on_transfer_event(TRANSFER_TOTAL_SIZE, 0, 10000, 0, 0);
+  ScriptedTransfer::done = 5000;
+  ASSERT_TRUE(probe::pump_until([&] { return label() == "下载进度：50%"; }, 3000));
+  EXPECT_EQ(position(), 50);
+  ScriptedTransfer::done = 7500;
+  ASSERT_TRUE(probe::pump_until([&] { return label() == "下载进度：75%"; }, 3000));
+  EXPECT_EQ(position(), 75);
+}
+
+TEST_F(UpdaterModule, OtherEventCodesChangeNothing) {
+  open();
+  on_start_clicked();
+  on_transfer_event(TRANSFER_TOTAL_SIZE, 0, 400, 0, 0);
+  for (int32_t code : {0, 1, 2, 5, 6, 7, 8, 10, -1}) EXPECT_EQ(on_transfer_event(code, 0, 77, 0, 0), 0);
+  EXPECT_EQ(module_state().total_size, 400);
+  EXPECT_EQ(label(), "下载进度：---");
+  EXPECT_TRUE(IsWindow(module_window()));
+}
+
+// --- a failed download ----------------------------------------------------------
+
+TEST_F(UpdaterModule, FailureAnsweredWithOkOpensTheMakersSiteAndEnablesTheButton) {
+  open();
+  on_start_clicked();
+  EnableWindow(control(ID_BUTTON), FALSE);
+  probe::BrowserRecorder browser;
+  ASSERT_TRUE(browser.active());
+  probe::BoxResponder responder({IDOK});
+  EXPECT_EQ(on_transfer_event(TRANSFER_FAILED, 0, 0, 0, 0), 0);
+  auto boxes = responder.seen();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "更新失败");
+  EXPECT_EQ(boxes[0].text, "下载出错,请手动下载");
+  EXPECT_TRUE(IsWindowEnabled(control(ID_BUTTON)));
+  EXPECT_TRUE(IsWindowVisible(module_window()));
+  EXPECT_EQ(module_timer_interval(), 1000) << "the timer keeps running";
+  ASSERT_TRUE(browser.wait_for_any(10000));
+  EXPECT_EQ(browser.opened().rfind("http://www.clipdexsoft.com", 0), 0u) << browser.opened();
+}
+
+TEST_F(UpdaterModule, FailureAnsweredWithCancelLeavesEverythingAsItWas) {
+  open();
+  on_start_clicked();
+  EnableWindow(control(ID_BUTTON), FALSE);
+  probe::BrowserRecorder browser;
+  probe::BoxResponder responder({IDCANCEL});
+  on_transfer_event(TRANSFER_FAILED, 0, 0, 0, 0);
+  ASSERT_EQ(responder.count(), 1u);
+  EXPECT_FALSE(IsWindowEnabled(control(ID_BUTTON)));
+  EXPECT_TRUE(IsWindowVisible(module_window()));
+  EXPECT_EQ(module_timer_interval(), 1000);
+  Sleep(1500);
+  EXPECT_EQ(browser.opened(), "");
+}
+
+TEST_F(UpdaterModule, AfterAFailureTheButtonStartsTheTransferAgain) {
+  open();
+  on_start_clicked();
+  probe::BoxResponder responder({IDCANCEL});
+  on_transfer_event(TRANSFER_FAILED, 0, 0, 0, 0);
+  SendMessageA(control(ID_BUTTON), BM_CLICK, 0, 0);
+  EXPECT_EQ(ScriptedTransfer::starts, 2);
+}
+
+// --- unload -----------------------------------------------------------------------
+
+TEST_F(UpdaterModule, UnloadGivesBackTheTransferTheTextsAndTheWindow) {
+  open("http://a/1.exe", "C:\\one.exe");
+  on_start_clicked();
+  HWND w = module_window();
+  module_unload(false);
+  EXPECT_EQ(ScriptedTransfer::releases, 1);
+  EXPECT_FALSE(module_started());
+  EXPECT_EQ(module_state().settings, nullptr);
+  EXPECT_EQ(module_state().download_address, nullptr);
+  EXPECT_EQ(module_state().target_path, nullptr);
+  EXPECT_FALSE(IsWindow(w));
+  // A later call starts the module afresh.
+  open();
+  EXPECT_EQ(text_field(module_state().settings, 2), "");
+  EXPECT_EQ(number_field(module_state().settings, 17), 1);
+}
+
+}  // namespace
