@@ -1,0 +1,379 @@
+// Page requests against the fixture server: what goes over the wire, what
+// comes back, and the window staying responsive meanwhile.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/web/net_support.h"
+#include "web/page_request.h"
+
+namespace cx {
+namespace {
+
+using fixture::LoggedRequest;
+using fixture::RequestLog;
+using testing::caller_lines;
+using testing::pattern;
+
+const char kUserAgent[] =
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727) ZovedUVUV";
+const char kAccept[] =
+    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+    "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*";
+const char kLanguage[] = "Accept-Language: zh-cn";
+
+// The nine arguments, all left out unless set.
+struct Args {
+  Cell cells[9] = {};
+  std::vector<Text> keep;  // texts the cells point at
+  Args& text(int i, const char* s) {
+    keep.reserve(16);
+    keep.push_back(Text::copy(s));
+    cells[i] = cell_text(keep.back());
+    return *this;
+  }
+  Args& bytes(const Bytes& b) { cells[4] = cell_bytes(b); return *this; }
+  Args& compressed(bool on) { cells[5] = cell_bool(on); return *this; }
+  Args& cookies_to(Text* t) { cells[7] = cell_ref(TAG_TEXT, t); return *this; }
+  Args& headers_to(Text* t) { cells[8] = cell_ref(TAG_TEXT, t); return *this; }
+  std::string run() { return std::string(page_request(9, cells).view()); }
+};
+
+std::string get(const std::string& address) { return std::string(page_request(Text::copy(address)).view()); }
+
+class PageRequest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(log_.available()) << "CX_FIXTURE_LOG is not set: run inside the namespace"; }
+  // The one request logged since the test began.
+  LoggedRequest only_request() {
+    std::vector<LoggedRequest> r = log_.since();
+    EXPECT_EQ(r.size(), 1u);
+    return r.empty() ? LoggedRequest() : r.back();
+  }
+  RequestLog log_;
+};
+
+// --- Default header lines ------------------------------------------------------
+
+TEST_F(PageRequest, AddressAloneSendsTheFourDefaultLinesInOrder) {
+  EXPECT_EQ(get("http://www.clipdex.com/plain"), "<html>plain page</html>");
+  LoggedRequest r = only_request();
+  EXPECT_EQ(r.request_line(), "GET /plain HTTP/1.1");
+  std::vector<std::string> expected = {kUserAgent, kAccept, "Referer: http://www.clipdex.com/plain", kLanguage};
+  EXPECT_EQ(caller_lines(r), expected);
+  EXPECT_FALSE(r.has_header("Accept-Encoding"));
+  EXPECT_EQ(r.header("Host"), "www.clipdex.com");
+}
+
+TEST_F(PageRequest, LeadingBlanksAreNotPartOfTheRequest) {
+  EXPECT_EQ(get(" \t  http://www.clipdex.com/plain"), "<html>plain page</html>");
+  LoggedRequest r = only_request();
+  EXPECT_EQ(r.request_line(), "GET /plain HTTP/1.1");
+  EXPECT_EQ(r.header("Referer"), "http://www.clipdex.com/plain");
+}
+
+TEST_F(PageRequest, QueryTravelsWithThePath) {
+  EXPECT_EQ(get("http://www.clipdex.com/query?list=a%20b&n=2"), "query page");
+  EXPECT_EQ(only_request().request_line(), "GET /query?list=a%20b&n=2 HTTP/1.1");
+}
+
+struct ExtraHeaderCase {
+  const char* name;
+  const char* extra;
+  std::vector<std::string> lines;  // expected caller lines, in order
+};
+
+class ExtraHeaders : public PageRequest, public ::testing::WithParamInterface<ExtraHeaderCase> {};
+
+TEST_P(ExtraHeaders, DefaultsAreAddedUnlessTheirKeyIsPresent) {
+  EXPECT_EQ(Args().text(0, "http://www.clipdex.com/plain").text(3, GetParam().extra).run(),
+            "<html>plain page</html>");
+  EXPECT_EQ(caller_lines(only_request()), GetParam().lines);
+}
+
+const char kReferer[] = "Referer: http://www.clipdex.com/plain";
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ExtraHeaders,
+    ::testing::Values(
+        ExtraHeaderCase{"LineWithoutEnd", "X-Probe: one", {"X-Probe: one", kUserAgent, kAccept, kReferer, kLanguage}},
+        ExtraHeaderCase{"LineWithEnd", "X-Probe: one\r\n", {"X-Probe: one", kUserAgent, kAccept, kReferer, kLanguage}},
+        ExtraHeaderCase{"TwoLines", "X-One: 1\r\nX-Two: 2", {"X-One: 1", "X-Two: 2", kUserAgent, kAccept, kReferer, kLanguage}},
+        ExtraHeaderCase{"OwnUserAgent", "User-Agent: Probe/2.0", {"User-Agent: Probe/2.0", kAccept, kReferer, kLanguage}},
+        ExtraHeaderCase{"OwnAccept", "Accept: text/html", {"Accept: text/html", kUserAgent, kReferer, kLanguage}},
+        ExtraHeaderCase{"OwnReferer", "Referer: http://www.clipdex.com/", {"Referer: http://www.clipdex.com/", kUserAgent, kAccept, kLanguage}},
+        ExtraHeaderCase{"OwnLanguage", "Accept-Language: en", {"Accept-Language: en", kUserAgent, kAccept, kReferer}}),
+    [](const ::testing::TestParamInfo<ExtraHeaderCase>& i) { return std::string(i.param.name); });
+
+TEST_F(PageRequest, LowerCaseUserAgentDoesNotSuppressTheDefault) {
+  Args().text(0, "http://www.clipdex.com/plain").text(3, "user-agent: lower/1.0").run();
+  std::vector<std::string> lines = caller_lines(only_request());
+  // The search for "User-Agent: " is case-sensitive, so the default line is
+  // sent as well.
+  EXPECT_NE(std::find(lines.begin(), lines.end(), kUserAgent), lines.end());
+}
+
+TEST_F(PageRequest, AcceptCompressedAnnouncesGzipAndInflates) {
+  EXPECT_EQ(Args().text(0, "http://www.clipdex.com/gzip").compressed(true).run(), "<title>中文频道视频列表</title>");
+  std::vector<std::string> lines = caller_lines(only_request());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "Accept-Encoding: gzip, deflate");
+}
+
+// --- Methods and bodies ----------------------------------------------------------
+
+TEST_F(PageRequest, LowerCasePostIsSentAsPostWithBodyAndFormType) {
+  EXPECT_EQ(Args().text(0, "http://www.clipdex.com/post").text(1, "post").text(4, "a=1&b=%E4").run(), "posted");
+  LoggedRequest r = only_request();
+  EXPECT_EQ(r.request_line(), "POST /post HTTP/1.1");
+  EXPECT_EQ(r.body, "a=1&b=%E4");
+  EXPECT_EQ(r.header("Content-Length"), "9");
+  std::vector<std::string> lines = caller_lines(r);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "Content-Type: application/x-www-form-urlencoded");
+}
+
+TEST_F(PageRequest, PostKeepsTheCallersContentType) {
+  Args().text(0, "http://www.clipdex.com/post").text(1, "POST").text(3, "Content-Type: text/plain").text(4, "x").run();
+  LoggedRequest r = only_request();
+  EXPECT_EQ(r.header("Content-Type"), "text/plain");
+  std::vector<std::string> lines = caller_lines(r);
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.rfind("Content-Type", 0) == 0; }),
+            1);
+}
+
+TEST_F(PageRequest, PostSendsAByteStringWhole) {
+  const std::string data("\x01\x00\xFF\x00z", 5);
+  Bytes b = Bytes::copy(data.data(), data.size());
+  Args().text(0, "http://www.clipdex.com/post").text(1, "POST").bytes(b).run();
+  EXPECT_EQ(only_request().body, data);
+}
+
+TEST_F(PageRequest, PostWithoutDataSendsNoBody) {
+  Args().text(0, "http://www.clipdex.com/post").text(1, "POST").run();
+  LoggedRequest r = only_request();
+  EXPECT_EQ(r.request_line(), "POST /post HTTP/1.1");
+  EXPECT_EQ(r.body, "");
+}
+
+TEST_F(PageRequest, OtherVerbsSendNoBody) {
+  EXPECT_EQ(Args().text(0, "http://www.clipdex.com/put").text(1, "put").text(4, "payload").run(), "put done");
+  LoggedRequest r = only_request();
+  EXPECT_EQ(r.request_line(), "PUT /put HTTP/1.1");
+  EXPECT_EQ(r.body, "");
+  EXPECT_FALSE(r.has_header("Content-Type"));
+}
+
+TEST_F(PageRequest, EmptyMethodMeansGet) {
+  Args().text(0, "http://www.clipdex.com/plain").text(1, "").run();
+  EXPECT_EQ(only_request().request_line(), "GET /plain HTTP/1.1");
+}
+
+// --- Secure transport and redirects ------------------------------------------------
+
+TEST_F(PageRequest, HttpsPageIsFetched) {
+  EXPECT_EQ(get("https://www.clipdex.com/plain"), "<html>plain page</html>");
+  LoggedRequest r = only_request();
+  EXPECT_EQ(r.scheme, "https");
+  EXPECT_EQ(r.port, 443);
+}
+
+TEST_F(PageRequest, CertificateForAnotherNameIsAccepted) {
+  EXPECT_EQ(get("https://www.clipdex.com:8444/plain"), "<html>plain page</html>");
+}
+
+TEST_F(PageRequest, CertificateFromAnUnknownAuthorityIsRefused) {
+  Text headers = Text::copy("stale");
+  EXPECT_EQ(Args().text(0, "https://www.clipdex.com:8443/plain").headers_to(&headers).run(), "");
+  EXPECT_TRUE(headers.empty());
+}
+
+TEST_F(PageRequest, RedirectFromHttpToHttpsIsFollowed) {
+  EXPECT_EQ(get("http://www.clipdex.com/to-https"), "landed on https /landing");
+  std::vector<LoggedRequest> r = log_.since();
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].scheme, "http");
+  EXPECT_EQ(r[1].scheme, "https");
+  EXPECT_EQ(r[1].request_line(), "GET /landing HTTP/1.1");
+}
+
+TEST_F(PageRequest, RedirectFromHttpsToHttpIsFollowed) {
+  EXPECT_EQ(get("https://www.clipdex.com/to-http"), "landed on http /landing");
+  std::vector<LoggedRequest> r = log_.since();
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].scheme, "https");
+  EXPECT_EQ(r[1].scheme, "http");
+}
+
+// --- Cookies and output variables ------------------------------------------------------
+
+TEST_F(PageRequest, CookiesSetByOneAnswerGoWithTheNextRequest) {
+  Text cookies;
+  EXPECT_EQ(Args().text(0, "http://www.clipdex.com/set-cookie").cookies_to(&cookies).run(), "cookies set");
+  EXPECT_EQ(cookies, "cxsession=abc123; path=/\r\ncxtheme=dark; path=/");
+  std::string page = get("http://www.clipdex.com/need-cookie");
+  EXPECT_NE(page.find("cxsession=abc123"), std::string::npos) << page;
+  EXPECT_NE(page.find("cxtheme=dark"), std::string::npos) << page;
+}
+
+TEST_F(PageRequest, HeadersOutReceivesTheRawHeaderBlock) {
+  Text headers;
+  Text cookies = Text::copy("stale cookies");
+  EXPECT_EQ(Args().text(0, "http://www.clipdex.com/missing").headers_to(&headers).cookies_to(&cookies).run(),
+            "<html>missing page</html>");
+  std::string h(headers.view());
+  EXPECT_EQ(h.rfind("HTTP/1.1 404 Not Found\r\n", 0), 0u) << h;
+  EXPECT_NE(h.find("Content-Type: text/html\r\n"), std::string::npos) << h;
+  // No Set-Cookie in this answer: the stale value is replaced by nothing.
+  EXPECT_TRUE(cookies.empty());
+  EXPECT_EQ(cookies.block(), nullptr);
+}
+
+TEST_F(PageRequest, HeadersOutFormForTheLogic) {
+  Text headers;
+  EXPECT_EQ(std::string(page_request(Text::copy("http://www.clipdex.com/broken"), &headers).view()), "server broke");
+  EXPECT_EQ(std::string(headers.view()).rfind("HTTP/1.1 500 ", 0), 0u);
+}
+
+TEST_F(PageRequest, AnswerWithoutBodyStillDeliversCookies) {
+  Text cookies, headers;
+  EXPECT_EQ(Args().text(0, "http://www.clipdex.com/empty").cookies_to(&cookies).headers_to(&headers).run(), "");
+  EXPECT_EQ(cookies, "emptyset=1; path=/");
+  EXPECT_FALSE(headers.empty());
+}
+
+TEST_F(PageRequest, StatusIsNotExamined) {
+  Text headers;
+  EXPECT_EQ(Args().text(0, "http://www.clipdex.com/ready").headers_to(&headers).run(), "busy");
+  EXPECT_EQ(std::string(headers.view()).rfind("HTTP/1.1 503", 0), 0u);
+  EXPECT_EQ(get("http://www.clipdex.com/ready"), "ready now");
+}
+
+// --- Bodies ---------------------------------------------------------------------------
+
+TEST_F(PageRequest, Utf8PageArrivesInGbk) {
+  EXPECT_EQ(get("http://www.clipdex.com/utf8"), "<title>中文频道视频列表</title>");
+}
+
+TEST_F(PageRequest, DeflatePageIsInflated) { EXPECT_EQ(get("http://www.clipdex.com/deflate"), "deflated page"); }
+
+TEST_F(PageRequest, ChunkedPageArrivesWhole) {
+  std::string page = get("http://www.clipdex.com/chunked");
+  EXPECT_EQ(page.size(), 50000u);
+  EXPECT_TRUE(page == pattern(50000));
+}
+
+TEST_F(PageRequest, LargePageArrivesWhole) {
+  std::string page = get("https://www.clipdex.com/large");
+  EXPECT_EQ(page.size(), size_t(3 * 1024 * 1024 + 17));
+  EXPECT_TRUE(page == pattern(3 * 1024 * 1024 + 17));
+}
+
+// --- Failures ------------------------------------------------------------------------------
+
+struct FailureCase {
+  const char* name;
+  const char* address;
+};
+class Unreachable : public PageRequest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(Unreachable, GivesTheEmptyTextAndEmptyOutputs) {
+  Text cookies = Text::copy("old cookies");
+  Text headers = Text::copy("old headers");
+  Args a;
+  if (*GetParam().address) a.text(0, GetParam().address);
+  EXPECT_EQ(a.cookies_to(&cookies).headers_to(&headers).run(), "");
+  EXPECT_TRUE(cookies.empty());
+  EXPECT_TRUE(headers.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, Unreachable,
+    ::testing::Values(FailureCase{"UnknownName", "http://nowhere.clipdex.invalid/plain"},
+                      FailureCase{"ClosedPort", "http://www.clipdex.com:81/plain"},
+                      FailureCase{"NotAnAddress", "just some words"},
+                      FailureCase{"NoAddress", ""},
+                      FailureCase{"OtherSchemeOnClosedPort", "ftp://www.clipdex.com/plain"}),
+    [](const ::testing::TestParamInfo<FailureCase>& i) { return std::string(i.param.name); });
+
+// --- The window stays responsive -------------------------------------------------------------
+
+std::vector<std::string>* g_events = nullptr;
+
+LRESULT CALLBACK probe_window_proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_LBUTTONDOWN && g_events) g_events->push_back("click");
+  if (m == WM_APP + 7 && g_events) g_events->push_back("app message");
+  return DefWindowProcA(w, m, wp, lp);
+}
+
+struct Poster {
+  HWND window;
+  DWORD thread_id;
+  bool quit;
+};
+
+DWORD WINAPI post_later(LPVOID p) {
+  auto* poster = static_cast<Poster*>(p);
+  Sleep(1000);  // the server holds its answer for 3 s
+  PostMessageA(poster->window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+  PostMessageA(poster->window, WM_APP + 7, 0, 0);
+  if (poster->quit) PostThreadMessageA(poster->thread_id, WM_QUIT, 42, 0);
+  return 0;
+}
+
+class Responsiveness : public PageRequest {
+ protected:
+  void SetUp() override {
+    PageRequest::SetUp();
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = probe_window_proc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "CxProbeWindow";
+    RegisterClassA(&wc);
+    window_ = CreateWindowExA(0, "CxProbeWindow", "probe", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+    ASSERT_NE(window_, nullptr);
+    g_events = &events_;
+  }
+  void TearDown() override {
+    g_events = nullptr;
+    if (window_) DestroyWindow(window_);
+  }
+  std::string slow_request_with_posts(bool quit) {
+    Poster p{window_, GetCurrentThreadId(), quit};
+    HANDLE t = CreateThread(nullptr, 0, post_later, &p, 0, nullptr);
+    std::string page = get("http://www.clipdex.com/slow");
+    events_.push_back("returned");
+    WaitForSingleObject(t, 10000);
+    CloseHandle(t);
+    return page;
+  }
+  HWND window_ = nullptr;
+  std::vector<std::string> events_;
+};
+
+TEST_F(Responsiveness, ClickDuringASlowRequestIsHandledBeforeItReturns) {
+  EXPECT_EQ(slow_request_with_posts(false), "slow page");
+  std::vector<std::string> expected = {"click", "app message", "returned"};
+  EXPECT_EQ(events_, expected);
+}
+
+TEST_F(Responsiveness, QuitRequestDuringTheWaitIsKeptForTheMessageLoop) {
+  EXPECT_EQ(slow_request_with_posts(true), "slow page");
+  MSG msg;
+  bool quit_seen = false;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      quit_seen = true;
+      EXPECT_EQ(msg.wParam, 42u);
+    }
+  }
+  EXPECT_TRUE(quit_seen);
+}
+
+}  // namespace
+}  // namespace cx

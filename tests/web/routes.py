@@ -1,0 +1,50 @@
+# Routes of the fixture server for the page request and URL reader tests.
+
+
+def landing(req):
+    return {"body": "landed on " + req.scheme + " " + req.path}
+
+
+def needs_cookie(req):
+    return {"body": "cookie=[" + (req.header("Cookie") or "") + "]"}
+
+
+def pattern(n):
+    # Reproducible bytes without zeros, the same as the tests compute.
+    return bytes(ord("a") + (i * 7 + i // 1000) % 26 for i in range(n))
+
+
+TITLE_UTF8 = "<title>中文频道视频列表</title>".encode("utf-8")
+
+ROUTES = {
+    "/plain": {"body": "<html>plain page</html>"},
+    "/query": {"body": "query page"},
+    "/missing": {"status": 404, "body": "<html>missing page</html>"},
+    "/broken": {"status": 500, "body": "server broke"},
+    "/utf8": {"body": TITLE_UTF8, "content_type": "text/html; charset=utf-8"},
+    "/gzip": {"body": TITLE_UTF8, "encoding": "gzip", "content_type": "text/html; charset=UTF-8"},
+    "/deflate": {"body": "deflated page", "encoding": "deflate"},
+    "/chunked": {"body": pattern(50000), "chunked": True, "chunk_size": 3000},
+    "/large": {"body": pattern(3 * 1024 * 1024 + 17)},
+    "/empty": {"body": "", "headers": [["Set-Cookie", "emptyset=1; path=/"]]},
+    "/set-cookie": {"body": "cookies set",
+                    "headers": [["Set-Cookie", "cxsession=abc123; path=/"],
+                                ["Set-Cookie", "cxtheme=dark; path=/"]]},
+    "/need-cookie": needs_cookie,
+    "/post": {"body": "posted"},
+    "/put": {"body": "put done"},
+    "/slow": {"delay": 3, "body": "slow page"},
+    "/to-https": {"status": 302, "headers": [["Location", "https://www.clipdex.com/landing"]], "body": "moved"},
+    "/to-http": {"status": 301, "headers": [["Location", "http://www.clipdex.com/landing"]], "body": "moved"},
+    "/landing": landing,
+    "/ready": [{"status": 503, "body": "busy"}, {"status": 200, "body": "ready now"}],
+    # URL reader
+    "/soft/clipdex/clipdex.txt": {"body": "new=[V1.0]download=[http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe]",
+                                  "content_type": "text/plain"},
+    "/ru/noclen": {"body": pattern(30000), "content_length": False},
+    "/ru/big": {"body": pattern(500000)},
+    "/ru/short": {"body": pattern(700)},
+    "/ru/fragment": {"body": "fragment page"},
+    "/ru/gzip": {"body": "not inflated here", "encoding": "gzip"},
+    "/ru/missing": {"status": 404, "body": "reader missing page"},
+}

@@ -1,0 +1,292 @@
+// The page request: one exchange per call on a worker thread of its own;
+// the caller keeps its window messages flowing until the worker has ended.
+#include "web/page_request.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "web/decode_body.h"
+#include "web/gzip_reader.h"
+#include "web/transport.h"
+
+namespace cx {
+
+namespace {
+
+constexpr DWORD kTransferTimeoutMs = 90000;
+constexpr DWORD kWaitTimeoutMs = 90000;
+constexpr DWORD kWakeMask = 0x4BF;  // QS_ALLEVENTS
+constexpr DWORD kSecureFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
+                               INTERNET_FLAG_IGNORE_CERT_CN_INVALID;  // 0x803000
+constexpr DWORD kAlwaysFlags = INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
+                               INTERNET_FLAG_HYPERLINK;  // 0xC400
+constexpr DWORD kReadChunk = 1024;
+
+const char kUserAgentLine[] =
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727) ZovedUVUV";
+const char kAcceptLine[] =
+    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
+    "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*";
+const char kAcceptLanguageLine[] = "Accept-Language: zh-cn";
+const char kAcceptEncodingLine[] = "Accept-Encoding: gzip, deflate";
+const char kContentTypeLine[] = "Content-Type: application/x-www-form-urlencoded";
+
+struct TransferRecord {
+  // Set by the caller.
+  std::string address;
+  std::string method;
+  std::string proxy;
+  std::string extra_headers;
+  const uint8_t* send_data = nullptr;  // borrowed
+  uint32_t send_length = 0;
+  int32_t accept_compressed = 0;
+  uint32_t open_flags = 0;
+  // Set by the worker.
+  DecodedOutput body{kMaxBodyBytes};
+  std::string raw_headers;
+  std::string content_type;
+  std::string cookies;
+  std::string location;
+  int32_t content_coding = CODING_NONE;
+  int64_t content_length = 0;
+  int32_t status_code = 0;
+  HANDLE worker_thread = nullptr;
+  DWORD worker_thread_id = 0;
+};
+
+struct RequestHandles {
+  web::InternetHandle root;
+  web::InternetHandle connection;
+  web::InternetHandle request;
+  std::string address;  // trimmed
+  std::string host;
+  std::string object;
+  std::string verb;
+
+  // Request first, then connection, then root.
+  void close() {
+    request.reset();
+    connection.reset();
+    root.reset();
+  }
+};
+
+bool is_white(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string upper_ascii(std::string s) {
+  for (char& c : s) {
+    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+  }
+  return s;
+}
+
+void append_default(std::string& headers, const char* key, const std::string& line) {
+  if (headers.find(key) != std::string::npos) return;
+  headers += line;
+  headers += "\r\n";
+}
+
+void read_response(HINTERNET request, TransferRecord& r) {
+  std::string v;
+  if (web::query_header(request, HTTP_QUERY_STATUS_CODE, v)) r.status_code = std::atoi(v.c_str());
+  if (web::query_header(request, HTTP_QUERY_CONTENT_LENGTH, v)) {
+    r.content_length = int64_t(int32_t(std::strtoul(v.c_str(), nullptr, 10)));
+  }
+  if (web::query_header(request, HTTP_QUERY_LOCATION, v)) r.location = v;
+  if (web::query_header(request, HTTP_QUERY_RAW_HEADERS_CRLF, v)) r.raw_headers = v;
+  if (web::query_header(request, HTTP_QUERY_CONTENT_TYPE, v)) r.content_type = v;
+  if (web::query_header(request, HTTP_QUERY_CONTENT_ENCODING, v)) {
+    r.content_coding = v == "gzip" ? CODING_GZIP : v == "deflate" ? CODING_DEFLATE : CODING_NONE;
+  }
+  DWORD index = 0;
+  for (int n = 0; n < 4096; ++n) {
+    if (!web::query_header(request, HTTP_QUERY_SET_COOKIE, v, &index)) break;
+    if (n > 0) r.cookies += "\r\n";
+    r.cookies += v;
+  }
+}
+
+void read_body(HINTERNET request, TransferRecord& r) {
+  uint8_t chunk[kReadChunk];
+  for (;;) {
+    DWORD got = 0;
+    if (!InternetReadFile(request, chunk, kReadChunk, &got) || got == 0) break;
+    // Past the cap the rest of the body is not read at all.
+    if (!r.body.append(chunk, got)) break;
+  }
+}
+
+void run_exchange(TransferRecord& r) {
+  r.raw_headers.clear();
+  r.content_type.clear();
+  r.cookies.clear();
+  r.location.clear();
+  r.content_coding = CODING_NONE;
+  r.content_length = 0;
+  r.status_code = 0;
+
+  RequestHandles h;
+  if (!r.proxy.empty()) {
+    h.root.reset(InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PROXY, r.proxy.c_str(), nullptr, 0));
+  } else {
+    h.root.reset(InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  }
+  if (!h.root) return;
+  DWORD timeout = kTransferTimeoutMs;
+  InternetSetOptionA(h.root.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, 4);
+  InternetSetOptionA(h.root.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, 4);
+  InternetSetOptionA(h.root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, 4);
+
+  size_t start = 0;
+  while (start < r.address.size() && is_white(r.address[start])) ++start;
+  h.address = r.address.substr(start);
+  web::UrlParts url;
+  web::split_url(h.address.c_str(), 0, url);
+  h.host = url.host;
+  h.object = url.object;
+
+  DWORD flags = r.open_flags;
+  if (url.scheme == INTERNET_SCHEME_HTTPS) flags |= kSecureFlags;
+
+  h.connection.reset(InternetConnectA(h.root.get(), h.host.c_str(), url.port,
+                                      url.user.empty() ? nullptr : url.user.c_str(),
+                                      url.password.empty() ? nullptr : url.password.c_str(),
+                                      INTERNET_SERVICE_HTTP, 0, 0));
+  if (!h.connection) return;
+
+  h.verb = upper_ascii(r.method.empty() ? std::string("GET") : r.method);
+  h.request.reset(HttpOpenRequestA(h.connection.get(), h.verb.c_str(), h.object.c_str(), "HTTP/1.1", nullptr,
+                                   nullptr, flags | kAlwaysFlags, 0));
+  if (!h.request) return;
+
+  std::string headers = r.extra_headers;
+  if (!headers.empty() && (headers.size() < 2 || headers.compare(headers.size() - 2, 2, "\r\n") != 0)) {
+    headers += "\r\n";
+  }
+  append_default(headers, "User-Agent: ", kUserAgentLine);
+  append_default(headers, "Accept: ", kAcceptLine);
+  append_default(headers, "Referer: ", "Referer: " + h.address);
+  append_default(headers, "Accept-Language: ", kAcceptLanguageLine);
+  if (r.accept_compressed) append_default(headers, "Accept-Encoding: ", kAcceptEncodingLine);
+
+  BOOL sent;
+  if (h.verb != "POST") {
+    sent = HttpSendRequestA(h.request.get(), headers.c_str(), DWORD(headers.size()), nullptr, 0);
+  } else {
+    append_default(headers, "Content-Type: ", kContentTypeLine);
+    sent = HttpSendRequestA(h.request.get(), headers.c_str(), DWORD(headers.size()),
+                            r.send_length ? const_cast<uint8_t*>(r.send_data) : nullptr, r.send_length);
+  }
+  if (sent) {
+    read_response(h.request.get(), r);
+    read_body(h.request.get(), r);
+  }
+  h.close();
+}
+
+DWORD WINAPI transfer_worker(LPVOID param) {
+  run_exchange(*static_cast<TransferRecord*>(param));
+  return 0;
+}
+
+// Waits for the worker while dispatching this thread's messages. A wait
+// that runs out does not end the call: the record belongs to the worker
+// until the worker has ended, so the caller goes on waiting (and pumping).
+void wait_for_worker(HANDLE worker) {
+  bool quit = false;
+  WPARAM quit_code = 0;
+  for (;;) {
+    DWORD r = MsgWaitForMultipleObjects(1, &worker, FALSE, kWaitTimeoutMs, kWakeMask);
+    if (r == WAIT_OBJECT_0) break;
+    if (r == WAIT_TIMEOUT) continue;
+    if (r == WAIT_FAILED) {
+      WaitForSingleObject(worker, INFINITE);
+      break;
+    }
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        // Kept for the message loop, which must still see it.
+        quit = true;
+        quit_code = msg.wParam;
+        continue;
+      }
+      DispatchMessageA(&msg);
+      TranslateMessage(&msg);
+    }
+    Sleep(10);
+  }
+  if (quit) PostQuitMessage(int(quit_code));
+}
+
+std::string text_argument(const Cell* args, int argc, int i) {
+  if (i >= argc) return {};
+  const Cell& c = args[i];
+  if (c.tag == TAG_TEXT) return std::string(cell_as_text(c));
+  if (c.tag == (TAG_TEXT | TAG_BYREF) && c.v.ptr) return std::string(static_cast<const Text*>(c.v.ptr)->view());
+  return {};
+}
+
+Text* output_argument(const Cell* args, int argc, int i) {
+  if (i >= argc || args[i].tag == TAG_ABSENT) return nullptr;
+  if (args[i].tag != (TAG_TEXT | TAG_BYREF)) return nullptr;
+  return static_cast<Text*>(args[i].v.ptr);
+}
+
+void store(Text* variable, const std::string& value) {
+  if (variable) *variable = value.empty() ? Text() : Text::copy(value);
+}
+
+}  // namespace
+
+Text page_request(int argc, const Cell* args) {
+  TransferRecord r;
+  r.address = text_argument(args, argc, 0);
+  r.method = text_argument(args, argc, 1);
+  r.proxy = text_argument(args, argc, 2);
+  r.extra_headers = text_argument(args, argc, 3);
+  if (argc > 4) {
+    const Cell& d = args[4];
+    if (d.tag == TAG_TEXT && d.v.ptr) {
+      r.send_data = static_cast<const uint8_t*>(d.v.ptr);
+      r.send_length = uint32_t(std::strlen(static_cast<const char*>(d.v.ptr)));
+    } else if (d.tag == TAG_BYTES && d.v.ptr) {
+      const BytesBlock* b = cell_as_bytes(d);
+      if (b->length > 0) {
+        r.send_data = b->data;
+        r.send_length = uint32_t(b->length);
+      }
+    }
+  }
+  if (argc > 5 && args[5].tag != TAG_ABSENT) r.accept_compressed = args[5].v.w.lo != 0 ? 1 : 0;
+  if (argc > 6 && args[6].tag != TAG_ABSENT) r.open_flags = args[6].v.w.lo;
+
+  HANDLE worker = CreateThread(nullptr, 0, transfer_worker, &r, 0, &r.worker_thread_id);
+  if (worker) {
+    r.worker_thread = worker;
+    wait_for_worker(worker);
+    CloseHandle(worker);
+  }
+
+  store(output_argument(args, argc, 7), r.cookies);
+  store(output_argument(args, argc, 8), r.raw_headers);
+  if (r.body.length() < 1) return Text();
+  return decode_body(r.body.data(), r.body.length(), r.content_coding, Text::copy(r.content_type));
+}
+
+Text page_request(const Text& address) {
+  Cell args[1] = {cell_text(address)};
+  return page_request(1, args);
+}
+
+Text page_request(const Text& address, Text* headers_out) {
+  Cell args[9] = {cell_text(address), cell_absent(), cell_absent(), cell_absent(), cell_absent(),
+                  cell_absent(),      cell_absent(), cell_absent(), cell_ref(TAG_TEXT, headers_out)};
+  return page_request(9, args);
+}
+
+}  // namespace cx
