@@ -55,19 +55,30 @@ inline std::string own_program_path() {
 #endif
 }
 
+#ifdef _WIN32
+template <class F>
+struct ThreadBody {
+  static F* target;
+  static DWORD WINAPI run(LPVOID) { (*target)(); return 0; }
+};
+template <class F>
+F* ThreadBody<F>::target = nullptr;
+#endif
+
 // Runs fn on its own thread and reports whether it ended within ms. A call
 // that hangs is left behind (the test fails instead of hanging).
 template <class F>
 bool finishes_within(F fn, unsigned ms) {
-  static F* target;
-  target = &fn;
 #ifdef _WIN32
-  HANDLE h = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { (*target)(); return 0; }, nullptr, 0, nullptr);
+  ThreadBody<F>::target = &fn;
+  HANDLE h = CreateThread(nullptr, 0, &ThreadBody<F>::run, nullptr, 0, nullptr);
   if (!h) return false;
   bool done = WaitForSingleObject(h, ms) == WAIT_OBJECT_0;
   CloseHandle(h);
   return done;
 #else
+  static F* target;
+  target = &fn;
   pthread_t t;
   if (pthread_create(&t, nullptr, [](void*) -> void* { (*target)(); return nullptr; }, nullptr) != 0) return false;
   struct timespec until;
