@@ -28,26 +28,34 @@ DecodedOutput::~DecodedOutput() {
   if (data_ != inline_) heap_release(data_);
 }
 
+void DecodedOutput::ensure_reserved(size_t bytes) {
+  if (bytes <= (data_ == inline_ ? sizeof inline_ : reserved_)) return;
+  // The block is grown ahead by doubling: the capacity keeps its 1 024-byte
+  // steps, but a page arriving in 4 096-byte pieces is not copied again for
+  // every piece.
+  size_t reserve = std::max(bytes, reserved_ * 2);
+  size_t most = (limit_ / 1024 + 1) * 1024 + 1;
+  if (reserve > most) reserve = std::max(most, bytes);
+  uint8_t* block;
+  if (data_ == inline_) {
+    block = static_cast<uint8_t*>(heap_allocate(reserve));
+    std::memcpy(block, inline_, length_);
+  } else {
+    block = static_cast<uint8_t*>(heap_reallocate(data_, reserve));
+  }
+  block[length_] = 0;
+  data_ = block;
+  reserved_ = reserve;
+}
+
+void DecodedOutput::reserve(size_t bytes) {
+  if (bytes > limit_) bytes = limit_;
+  ensure_reserved(bytes + 1);
+}
+
 void DecodedOutput::grow(size_t needed) {
   size_t capacity = (needed / 1024 + 1) * 1024;
-  if (capacity + 1 > reserved_) {
-    // The block is grown ahead by doubling: the capacity keeps its 1 024-byte
-    // steps, but a page arriving in 4 096-byte pieces is not copied again for
-    // every piece.
-    size_t reserve = std::max(capacity + 1, reserved_ * 2);
-    size_t most = (limit_ / 1024 + 1) * 1024 + 1;
-    if (reserve > most) reserve = std::max(most, capacity + 1);
-    uint8_t* block;
-    if (data_ == inline_) {
-      block = static_cast<uint8_t*>(heap_allocate(reserve));
-      std::memcpy(block, inline_, length_);
-    } else {
-      block = static_cast<uint8_t*>(heap_reallocate(data_, reserve));
-    }
-    std::memset(block + length_, 0, reserve - length_);
-    data_ = block;
-    reserved_ = reserve;
-  }
+  ensure_reserved(capacity + 1);
   capacity_ = uint32_t(capacity);
 }
 
@@ -62,8 +70,33 @@ bool DecodedOutput::append(const uint8_t* p, size_t n) {
     if (needed > capacity_) grow(needed);
     std::memcpy(data_ + length_, p, n);
     length_ = uint32_t(needed);
+    data_[length_] = 0;  // the bytes always stay zero-terminated
   }
   return !truncated_;
+}
+
+uint8_t* DecodedOutput::tail(size_t n, size_t* room) {
+  size_t allowed = limit_ > length_ ? limit_ - length_ : 0;
+  if (n > allowed) n = allowed;
+  if (n == 0) {
+    *room = 0;
+    return nullptr;
+  }
+  // Use what is reserved already before growing the block.
+  size_t held = data_ == inline_ ? sizeof inline_ : reserved_;
+  size_t free_bytes = held > size_t(length_) + 1 ? held - length_ - 1 : 0;
+  if (free_bytes > 0 && free_bytes < n) n = free_bytes;
+  else if (free_bytes == 0) ensure_reserved(size_t(length_) + n + 1);
+  *room = n;
+  return data_ + length_;
+}
+
+void DecodedOutput::commit(size_t n) {
+  if (n == 0) return;
+  size_t needed = size_t(length_) + n;
+  if (needed > capacity_) capacity_ = uint32_t((needed / 1024 + 1) * 1024);
+  length_ = uint32_t(needed);
+  data_[length_] = 0;
 }
 
 uint8_t* DecodedOutput::release_heap_block() {
@@ -252,12 +285,28 @@ int GzipMemoryReader::read(uint8_t* out, uint32_t room) {
 
 void GzipMemoryReader::run() {
   if (!open()) return;
+  // The last member's trailer announces its decoded size: for the usual
+  // one-member page that is the whole output, reserved at once. The hint is
+  // only believed within deflate's largest ratio.
+  if (source_length_ >= 18 && source_[0] == kMagic0 && source_[1] == kMagic1) {
+    const uint8_t* t = source_ + source_length_ - 4;
+    uint32_t announced = uint32_t(t[0]) | uint32_t(t[1]) << 8 | uint32_t(t[2]) << 16 | uint32_t(t[3]) << 24;
+    if (announced > DecodedOutput::kInlineCapacity && uint64_t(announced) <= uint64_t(source_length_) * 1032)
+      output_.reserve(announced);
+  }
   check_header();
-  uint8_t scratch[kPieceSize];
+  // Each request decodes up to one 4 096-byte piece straight into the output.
   for (;;) {
-    int n = read(scratch, kPieceSize);
+    // Nothing more can come: don't make room for it (a page whose size was
+    // announced exactly then never grows its block).
+    if (status_ != Z_OK) break;
+    if (transparent_ && stream_.avail_in == 0 && source_position_ >= source_length_) break;
+    size_t room = 0;
+    uint8_t* dst = output_.tail(kPieceSize, &room);
+    if (dst == nullptr) break;  // the cap is reached: the rest is dropped
+    int n = read(dst, uint32_t(room));
     if (n <= 0) break;
-    if (!output_.append(scratch, size_t(n))) break;
+    output_.commit(size_t(n));
   }
 }
 

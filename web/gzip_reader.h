@@ -27,6 +27,13 @@ class DecodedOutput {
 
   // Appends n bytes (as much as the limit allows). False once the limit is hit.
   bool append(const uint8_t* p, size_t n);
+  // Room for up to n more bytes written in place: returns where they go and
+  // sets *room to what the limit allows (0 when full). commit() then takes
+  // the bytes actually written.
+  uint8_t* tail(size_t n, size_t* room);
+  void commit(size_t n);
+  // Reserves memory for `bytes` in all without changing the capacity steps.
+  void reserve(size_t bytes);
 
   const uint8_t* data() const { return data_; }
   uint32_t length() const { return length_; }
@@ -39,6 +46,7 @@ class DecodedOutput {
 
  private:
   void grow(size_t needed);
+  void ensure_reserved(size_t bytes);
 
   uint8_t inline_[kInlineCapacity + 1];
   uint8_t* data_;
