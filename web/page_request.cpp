@@ -18,7 +18,7 @@ namespace cx {
 namespace {
 
 constexpr DWORD kTransferTimeoutMs = 90000;
-constexpr DWORD kWaitTimeoutMs = 90000;
+DWORD g_wait_timeout_ms = 90000;
 constexpr DWORD kWakeMask = 0x4BF;  // QS_ALLEVENTS
 constexpr DWORD kSecureFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
                                INTERNET_FLAG_IGNORE_CERT_CN_INVALID;  // 0x803000
@@ -200,7 +200,7 @@ void wait_for_worker(HANDLE worker) {
   bool quit = false;
   WPARAM quit_code = 0;
   for (;;) {
-    DWORD r = MsgWaitForMultipleObjects(1, &worker, FALSE, kWaitTimeoutMs, kWakeMask);
+    DWORD r = MsgWaitForMultipleObjects(1, &worker, FALSE, g_wait_timeout_ms, kWakeMask);
     if (r == WAIT_OBJECT_0) break;
     if (r == WAIT_TIMEOUT) continue;
     if (r == WAIT_FAILED) {
@@ -277,6 +277,8 @@ Text page_request(int argc, const Cell* args) {
   if (r.body.length() < 1) return Text();
   return decode_body(r.body.data(), r.body.length(), r.content_coding, Text::copy(r.content_type));
 }
+
+void set_page_request_wait_timeout(uint32_t milliseconds) { g_wait_timeout_ms = milliseconds; }
 
 Text page_request(const Text& address) {
   Cell args[1] = {cell_text(address)};

@@ -2,6 +2,8 @@
 // the calling thread keeps dispatching its window messages.
 #pragma once
 
+#include <cstdint>
+
 #include "services/value.h"
 
 namespace cx {
@@ -17,5 +19,9 @@ Text page_request(const Text& address);
 // The same, also handing back the raw response header block (empty when no
 // answer arrived), from which the caller can read the status line.
 Text page_request(const Text& address, Text* headers_out);
+
+// Test seam: the time-out of one wait for the worker (90 000 ms unless
+// changed). The program never changes it.
+void set_page_request_wait_timeout(uint32_t milliseconds);
 
 }  // namespace cx

@@ -222,6 +222,16 @@ TEST(GzipFaults, CutInsideTheTrailerKeepsEverything) {
   EXPECT_EQ(decode(member.substr(0, member.size() - 2), CODING_GZIP), "whole page");
 }
 
+TEST(GzipBody, TrailerLengthFieldIsNotTrusted) {
+  std::string page = noisy_text(30000, 11);
+  EXPECT_TRUE(decode(gzip_member(page, {.wrong_length = true}), CODING_GZIP) == page);
+  // A member whose length field announces far more than it holds.
+  std::string member = gzip_member("short page");
+  member[member.size() - 1] = char(0x7F);
+  EXPECT_EQ(decode(member, CODING_GZIP), "short page");
+  EXPECT_EQ(gunzip(member).capacity, 1024u);
+}
+
 TEST(GzipFaults, CorruptDataKeepsWhatCameBefore) {
   std::string page = noisy_text(40000, 3);
   std::string member = gzip_member(page);

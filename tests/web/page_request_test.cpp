@@ -300,6 +300,17 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"OtherSchemeOnClosedPort", "ftp://www.clipdex.com/plain"}),
     [](const ::testing::TestParamInfo<FailureCase>& i) { return std::string(i.param.name); });
 
+TEST_F(PageRequest, WaitThatRunsOutKeepsWaitingForTheWorker) {
+  // Waits of 200 ms against an answer that takes 3 s: the call must still
+  // deliver the whole answer, never a record the worker is still filling.
+  set_page_request_wait_timeout(200);
+  Text headers;
+  std::string page = std::string(page_request(Text::copy("http://www.clipdex.com/slow"), &headers).view());
+  set_page_request_wait_timeout(90000);
+  EXPECT_EQ(page, "slow page");
+  EXPECT_EQ(std::string(headers.view()).rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+}
+
 // --- The window stays responsive -------------------------------------------------------------
 
 std::vector<std::string>* g_events = nullptr;
