@@ -83,10 +83,39 @@ struct ByteCursor {
 
 bool is_char_start(const uint8_t* t, size_t known, size_t c) {
   // Every byte below 0x80 is followed by a character start, and between such
-  // a point and c only lead/trail pairs can lie: parity decides.
+  // a point and c only lead/trail pairs can lie: parity decides. Long runs of
+  // double-byte characters are crossed eight bytes at a time.
   size_t b = c;
+  while (b - known >= 8) {
+    uint64_t w;
+    std::memcpy(&w, t + b - 8, 8);
+    if ((w & 0x8080808080808080ull) != 0x8080808080808080ull) break;
+    b -= 8;
+  }
   while (b > known && t[b - 1] >= 0x80) --b;
   return ((c - b) & 1) == 0;
+}
+
+size_t find_in_zero_terminated(const uint8_t* t, size_t s, const uint8_t* q, size_t m) {
+  // No length is taken first: the search runs to the closing zero, which no
+  // candidate comparison can pass because the sought text holds no zero.
+  if (m == 0 || strnlen(reinterpret_cast<const char*>(t), s + 1) <= s) return kNotFound;
+  const char first = char(q[0]);
+  const char* rest = reinterpret_cast<const char*>(q + 1);
+  size_t known = s;
+  const char* from = reinterpret_cast<const char*>(t + s);
+  for (;;) {
+    const char* hit = std::strchr(from, first);
+    if (hit == nullptr) return kNotFound;
+    size_t c = size_t(reinterpret_cast<const uint8_t*>(hit) - t);
+    if (c == known || t[c - 1] < 0x80 || is_char_start(t, known, c)) {
+      if (m == 1 || (hit[1] == rest[0] && std::strncmp(hit + 1, rest, m - 1) == 0)) return c;
+      known = c;
+    } else {
+      known = c + 1;
+    }
+    from = hit + 1;
+  }
 }
 
 size_t find_from(const uint8_t* t, size_t len, size_t s, const uint8_t* q, size_t m, bool fold_case) {
@@ -264,17 +293,20 @@ Text detail::middle_of(std::string_view t, int32_t start, int32_t count) {
 Text text_left(const Text& t, int32_t count) { return detail::left_of(t.view(), count); }
 Text text_middle(const Text& t, int32_t start, int32_t count) { return detail::middle_of(t.view(), start, count); }
 
-int32_t detail::find_in(std::string_view t, std::string_view q, std::optional<int32_t> start, int32_t ignore_case) {
-  size_t len = t.size();
+int32_t detail::find_in(const char* t, std::string_view q, std::optional<int32_t> start, int32_t ignore_case) {
   size_t s = 0;
   if (start) s = *start > 1 ? size_t(*start - 1) : 0;
-  if (q.empty()) return s < len ? 1 : -1;
-  size_t r = find_from(U(t.data()), len, s, U(q.data()), q.size(), ignore_case == 1);
+  if (q.empty()) return strnlen(t, s + 1) > s ? 1 : -1;
+  size_t r;
+  if (ignore_case == 1)
+    r = find_from(U(t), std::strlen(t), s, U(q.data()), q.size(), true);
+  else
+    r = find_in_zero_terminated(U(t), s, U(q.data()), q.size());
   return r == kNotFound ? -1 : int32_t(r + 1);
 }
 
 int32_t find_text(const Text& t, const Text& sought, std::optional<int32_t> start, int32_t ignore_case) {
-  return detail::find_in(t.view(), sought.view(), start, ignore_case);
+  return detail::find_in(t.c_str(), sought.view(), start, ignore_case);
 }
 
 Text detail::replace_in(std::string_view text, std::string_view sought, std::string_view replacement,

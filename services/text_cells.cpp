@@ -92,7 +92,8 @@ void svc_text_middle(int argc, const Cell* args, Cell* result) {
 
 void svc_find_text(int argc, const Cell* args, Cell* result) {
   TextArg t(argc, args, 0), q(argc, args, 1);
-  put_int(result, detail::find_in(t.view, q.view, opt_arg(argc, args, 2), int_arg(argc, args, 3, 0)));
+  // A text argument is zero-terminated (its view ends at the closing zero).
+  put_int(result, detail::find_in(t.view.data() ? t.view.data() : "", q.view, opt_arg(argc, args, 2), int_arg(argc, args, 3, 0)));
 }
 
 void svc_replace_text(int argc, const Cell* args, Cell* result) {

@@ -41,12 +41,14 @@ class OutBuf {
 bool is_char_start(const uint8_t* t, size_t known, size_t c);
 // First character start p >= s (stepping from s) where the m bytes of q match;
 // kNotFound when there is none.
+// The same on a zero-terminated text whose length is not known, exactly.
+size_t find_in_zero_terminated(const uint8_t* t, size_t s, const uint8_t* q, size_t m);
 size_t find_from(const uint8_t* t, size_t len, size_t s, const uint8_t* q, size_t m, bool fold_case);
 
 double clamp_date(double days);
 Text left_of(std::string_view t, int32_t count);
 Text middle_of(std::string_view t, int32_t start, int32_t count);
-int32_t find_in(std::string_view t, std::string_view q, std::optional<int32_t> start, int32_t ignore_case);
+int32_t find_in(const char* t, std::string_view q, std::optional<int32_t> start, int32_t ignore_case);
 Text replace_in(std::string_view t, std::string_view sought, std::string_view replacement,
                 std::optional<int32_t> start, std::optional<int32_t> max_count, bool case_sensitive);
 Text trim_of(std::string_view t);
