@@ -37,6 +37,7 @@ struct Args {
   }
   Args& bytes(const Bytes& b) { cells[4] = cell_bytes(b); return *this; }
   Args& compressed(bool on) { cells[5] = cell_bool(on); return *this; }
+  Args& flags(uint32_t f) { cells[6] = cell_int(int32_t(f)); return *this; }
   Args& cookies_to(Text* t) { cells[7] = cell_ref(TAG_TEXT, t); return *this; }
   Args& headers_to(Text* t) { cells[8] = cell_ref(TAG_TEXT, t); return *this; }
   std::string run() { return std::string(page_request(9, cells).view()); }
@@ -218,6 +219,25 @@ TEST_F(PageRequest, CookiesSetByOneAnswerGoWithTheNextRequest) {
   std::string page = get("http://www.clipdex.com/need-cookie");
   EXPECT_NE(page.find("cxsession=abc123"), std::string::npos) << page;
   EXPECT_NE(page.find("cxtheme=dark"), std::string::npos) << page;
+}
+
+TEST_F(PageRequest, ExtraOpenFlagsAreAdded) {
+  get("http://www.clipdex.com/set-cookie");
+  // INTERNET_FLAG_NO_COOKIES keeps the stored cookies off this request.
+  EXPECT_EQ(Args().text(0, "http://www.clipdex.com/need-cookie").flags(0x00080000).run(), "cookie=[]");
+  EXPECT_NE(get("http://www.clipdex.com/need-cookie"), "cookie=[]");
+}
+
+TEST_F(PageRequest, ProxyArgumentSendsTheRequestThroughIt) {
+  EXPECT_EQ(Args().text(0, "http://www.clipdexsoft.com/plain").text(2, "127.0.0.1:80").run(),
+            "<html>plain page</html>");
+  LoggedRequest r = only_request();
+  // Through a proxy the request line carries the absolute address (the
+  // transport may spell out the default port).
+  std::string line = r.request_line();
+  EXPECT_EQ(line.rfind("GET http://www.clipdexsoft.com", 0), 0u) << line;
+  EXPECT_TRUE(line == "GET http://www.clipdexsoft.com/plain HTTP/1.1" ||
+              line == "GET http://www.clipdexsoft.com:80/plain HTTP/1.1") << line;
 }
 
 TEST_F(PageRequest, HeadersOutReceivesTheRawHeaderBlock) {
