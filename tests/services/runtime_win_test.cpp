@@ -449,19 +449,6 @@ TEST(WriteFileOnWindows, OpensWithoutSharing) {
   DeleteFileA(path.c_str());
 }
 
-TEST(WriteFileOnWindows, RelativeNamesUseTheCurrentDirectory) {
-  char old_dir[MAX_PATH];
-  GetCurrentDirectoryA(MAX_PATH, old_dir);
-  std::string dir = test_temp_path("cx_rel_dir");
-  CreateDirectoryA(dir.c_str(), nullptr);
-  SetCurrentDirectoryA(dir.c_str());
-  EXPECT_TRUE(write_file(Text::copy("relative.txt"), Bytes::copy("r", 1)));
-  SetCurrentDirectoryA(old_dir);
-  EXPECT_EQ(read_whole_file(dir + "\\relative.txt"), "r");
-  DeleteFileA((dir + "\\relative.txt").c_str());
-  RemoveDirectoryA(dir.c_str());
-}
-
 // ---------------------------------------------------------------------------
 
 int main(int argc, char** argv) {
