@@ -46,17 +46,18 @@ const char* const kMainCaption = "Clipdex视频地址批量获取工具 v1.0";
 const char* const kFetchCaption = "获取";
 const char* const kStopCaption = "停止";
 
-// Control identifiers of the main window (low word of the window definition's).
-enum : int {
-  kExportButton = 0x0005,
-  kStopLabel = 0x0006,
-  kOptionUrl = 0x0007,
-  kOptionChannel = 0x0008,
-  kOptionUser = 0x0009,
-  kProgressLabel = 0x000A,
-  kVideoList = 0x000B,
-  kFetchButton = 0x000C,
-  kNameEdit = 0x000D,
+// The controls, found by kind and place in the main window's fixed layout
+// (client coordinates of their top-left corners).
+enum Role { kNameEdit, kOptionUser, kOptionChannel, kOptionUrl, kFetchButton, kExportButton, kVideoList,
+            kProgressLabel, kStopLabel, kRoleCount };
+struct Place {
+  const char* cls;  // window class, nullptr: the label class (the program's own)
+  int left, top;
+};
+const Place kPlaces[kRoleCount] = {
+    {"Edit", 80, 5},    {"Button", 451, 5}, {"Button", 504, 5},          {"Button", 574, 5},
+    {"Button", 621, 5}, {"Button", 600, 360}, {"SysListView32", 1, 56}, {nullptr, 3, 31},
+    {nullptr, 3, 31},
 };
 
 // Message box text control, as the system's message box lays it out.
@@ -174,10 +175,49 @@ HWND main_window() {
   return h;
 }
 
-HWND control(int id) {
-  HWND h = GetDlgItem(main_window(), id);
-  if (!h) fail("control " + std::to_string(id) + " not found");
-  return h;
+HWND g_controls[kRoleCount] = {};
+
+struct ChildScan {
+  HWND parent;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_child(HWND h, LPARAM p) {
+  auto* scan = reinterpret_cast<ChildScan*>(p);
+  if (GetParent(h) == scan->parent) scan->found.push_back(h);
+  return TRUE;
+}
+
+// Finds every control once the window is shown; of the two status labels in
+// one place, the progress label is the one visible at start.
+void find_controls() {
+  HWND main = main_window();
+  ChildScan scan{main, {}};
+  EnumChildWindows(main, collect_child, reinterpret_cast<LPARAM>(&scan));
+  for (int role = 0; role < kRoleCount; ++role) {
+    for (HWND h : scan.found) {
+      RECT r{};
+      GetWindowRect(h, &r);
+      MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+      const Place& p = kPlaces[role];
+      const std::string cls = class_of(h);
+      const bool known_class = lstrcmpiA(cls.c_str(), "Edit") == 0 || lstrcmpiA(cls.c_str(), "Button") == 0 ||
+                               lstrcmpiA(cls.c_str(), "SysListView32") == 0;
+      if (r.left != p.left || r.top != p.top) continue;
+      if (p.cls ? lstrcmpiA(cls.c_str(), p.cls) != 0 : known_class) continue;
+      if (role == kProgressLabel && !IsWindowVisible(h)) continue;
+      if (role == kStopLabel && IsWindowVisible(h)) continue;
+      g_controls[role] = h;
+      break;
+    }
+    if (!g_controls[role]) fail("control " + std::to_string(role) + " not found in the window");
+  }
+}
+
+HWND control(Role role) {
+  if (!g_controls[role]) find_controls();
+  if (!IsWindow(g_controls[role])) fail("control " + std::to_string(role) + " is gone");
+  return g_controls[role];
 }
 
 // Answers every message box the program shows; returns how many it answered.
@@ -312,6 +352,7 @@ void step_start() {
   });
   round_trip();
   answer_message_boxes();
+  find_controls();
   say("ready");
 }
 
