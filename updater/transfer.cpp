@@ -18,7 +18,7 @@ struct Transfer {
   TransferEventHandler handler;
   volatile LONG done;          // bytes received
   volatile LONG running;       // start .. last event delivered
-  volatile LONG worker_active; // the worker still touches this record
+  volatile LONG worker_active; // WORKER_* below
   volatile LONG cancel;
   volatile LONG generation;    // events of an earlier start are dropped
   void* volatile root;         // the worker's WinInet root, closed to abort
@@ -38,6 +38,10 @@ struct Job {
   int attempts, connect_timeout, send_timeout, receive_timeout, retry_pause;
   int write_buffer, read_chunk;
 };
+
+// worker_active: the worker is running, has ended, or runs on after the
+// record was released (it then frees the record itself when it ends).
+enum : LONG { WORKER_DONE = 0, WORKER_ACTIVE = 1, WORKER_ORPHANED = 2 };
 
 Transfer* from_handle(TransferHandle h) { return reinterpret_cast<Transfer*>(uintptr_t(h)); }
 
@@ -146,7 +150,10 @@ bool write_all(HANDLE file, const char* data, DWORD n) {
 // image behind a success status.
 bool download(const Job* job, Transfer* t, const char* temp_path) {
   HINTERNET request = open_request(job, t);
-  if (!request) return false;
+  if (!request) {
+    close_root(t);
+    return false;
+  }
 
   bool ok = false;
   DWORD status = 0, announced = 0;
@@ -172,6 +179,11 @@ bool download(const Job* job, Transfer* t, const char* temp_path) {
       if (t->cancel) { failed = true; break; }
       DWORD want = DWORD(job->write_buffer) - filled;
       if (want > DWORD(job->read_chunk)) want = DWORD(job->read_chunk);
+      // A read waits until its whole chunk has come; asking for what has
+      // arrived keeps the progress true while the server is slow.
+      DWORD available = 0;
+      if (!InternetQueryDataAvailable(request, &available, 0, 0)) { failed = true; break; }
+      if (available > 0 && available < want) want = available;
       DWORD got = 0;
       if (!InternetReadFile(request, buffer + filled, want, &got)) { failed = true; break; }
       if (got == 0) break;
@@ -207,7 +219,7 @@ int32_t run_job(const Job* job, Transfer* t) {
   char temp[MAX_PATH];
   if (!folder_of(job->target, folder, MAX_PATH - 14) || !GetTempFileNameA(folder, "cxu", 0, temp))
     return TRANSFER_FAILED;
-  bool ok = download(job, t, temp) && replace_file(job->target, temp);
+  bool ok = download(job, t, temp) && !t->cancel && replace_file(job->target, temp);
   if (!ok) DeleteFileA(temp);
   return ok ? TRANSFER_FINISHED : TRANSFER_FAILED;
 }
@@ -228,7 +240,7 @@ DWORD WINAPI worker(void* param) {
   if (!PostMessageA(job->notify, WM_TRANSFER_EVENT, pack_event(job->generation, code), 0))
     InterlockedExchange(&t->running, 0);  // nobody is left to tell
   free_job(job);
-  InterlockedExchange(&t->worker_active, 0);
+  if (InterlockedExchange(&t->worker_active, WORKER_DONE) == WORKER_ORPHANED) HeapFree(GetProcessHeap(), 0, t);
   // The reference taken at start keeps this code mapped until here.
   if (self) FreeLibraryAndExitThread(self, 0);
   return 0;
@@ -281,12 +293,12 @@ void transfer_start(TransferHandle* transfer, const TransferSettings* s) {
   InterlockedExchange(&t->done, 0);
   InterlockedExchange(&t->cancel, 0);
   InterlockedExchange(&t->running, 1);
-  InterlockedExchange(&t->worker_active, 1);
+  InterlockedExchange(&t->worker_active, WORKER_ACTIVE);
   t->thread = CreateThread(nullptr, 0, worker, job, 0, nullptr);
   if (!t->thread) {
     if (job->module_ref) FreeLibrary(job->module_ref);
     free_job(job);
-    InterlockedExchange(&t->worker_active, 0);
+    InterlockedExchange(&t->worker_active, WORKER_DONE);
     InterlockedExchange(&t->running, 0);
   }
 }
@@ -313,17 +325,16 @@ void transfer_release(TransferHandle* transfer, bool process_ending) {
   if (t->worker_active) {
     InterlockedExchange(&t->cancel, 1);
     close_root(t);
-    if (WaitForSingleObject(t->thread, 10000) != WAIT_OBJECT_0) {
-      // A worker that does not stop keeps its record: better a leak than a crash.
-      SetWindowLongPtrA(t->notify, GWLP_USERDATA, 0);
-      return;
-    }
+    // A worker blocked on a silent server may not notice at once; it is then
+    // left to finish on its own and frees the record when it ends.
+    WaitForSingleObject(t->thread, 1000);
   }
   if (t->thread) CloseHandle(t->thread);
   if (t->notify) {
     SetWindowLongPtrA(t->notify, GWLP_USERDATA, 0);
     DestroyWindow(t->notify);
   }
+  if (InterlockedCompareExchange(&t->worker_active, WORKER_ORPHANED, WORKER_ACTIVE) == WORKER_ACTIVE) return;
   HeapFree(GetProcessHeap(), 0, t);
 }
 

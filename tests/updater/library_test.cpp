@@ -1,0 +1,175 @@
+// The built Updata.dll as the program uses it: its version, its export, and
+// whole updates run in a host process of their own (the process ends when an
+// update succeeds), driven from here like a user would: press the start
+// button, answer the message box, watch files and processes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/updater/browser_recorder.h"
+#include "tests/updater/win_probe.h"
+
+namespace {
+
+const char kUpdaterCaption[] = "更新程序";
+const int kButtonId = 3;  // 按钮1
+
+std::string library_path() { return probe::unix_to_wine(CX_UPDATA_DLL); }
+std::string built(const char* name) { return probe::module_folder() + "\\" + name; }
+
+// --- the file itself ------------------------------------------------------------
+
+TEST(UpdaterLibrary, CarriesFileAndProductVersionOnePointZero) {
+  std::string path = library_path();
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::string data(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, &data[0]));
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT len = 0;
+  ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &len));
+  EXPECT_EQ(info->dwFileVersionMS, MAKELONG(0, 1));
+  EXPECT_EQ(info->dwFileVersionLS, 0u);
+  EXPECT_EQ(info->dwProductVersionMS, MAKELONG(0, 1));
+  EXPECT_EQ(info->dwProductVersionLS, 0u);
+  EXPECT_EQ(info->dwFileType, DWORD(VFT_DLL));
+}
+
+TEST(UpdaterLibrary, IsAThirtyTwoBitLibraryWithOneExportNamedInGbk) {
+  std::string image = probe::read_file(library_path());
+  ASSERT_GT(image.size(), 1024u);
+  HMODULE lib = LoadLibraryExA(library_path().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  ASSERT_NE(lib, nullptr);
+  auto base = reinterpret_cast<const BYTE*>(lib);
+  auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
+  const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  ASSERT_NE(dir.VirtualAddress, 0u);
+  auto exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+  EXPECT_EQ(exports->NumberOfFunctions, 1u);
+  ASSERT_EQ(exports->NumberOfNames, 1u);
+  auto names = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+  std::string name = reinterpret_cast<const char*>(base + names[0]);
+  EXPECT_EQ(name, "\xB8\xFC\xD0\xC2\xB4\xB0\xBF\xDA");
+  FreeLibrary(lib);
+}
+
+// --- whole updates in a host process --------------------------------------------------
+
+// One host process running the library from a folder of its own, as the
+// program would: the host's own file is the target.
+class UpdateRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = probe::fresh_folder("cx_update");
+    target_ = dir_ + "\\Clipdex.exe";
+    ASSERT_TRUE(CopyFileA(built("updater_host.exe").c_str(), target_.c_str(), FALSE));
+    old_bytes_ = probe::read_file(target_);
+  }
+  void TearDown() override {
+    if (pi_.hProcess) {
+      if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 9);
+      WaitForSingleObject(pi_.hProcess, 10000);
+      CloseHandle(pi_.hProcess);
+      CloseHandle(pi_.hThread);
+    }
+    // A started marker program may still be finishing.
+    probe::wait_until([&] { return !probe::exists(dir_ + "\\Clipdex.exe.ran") || DeleteFileA((dir_ + "\\Clipdex.exe.ran").c_str()); }, 5000);
+    probe::remove_folder(dir_);
+  }
+  // Starts the host with the download address and waits for its window.
+  HWND launch(const std::string& address) {
+    std::string command = "\"" + target_ + "\" \"" + library_path() + "\" " + address;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    if (!CreateProcessA(target_.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &si, &pi_))
+      return nullptr;
+    return probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 20000);
+  }
+  void press_start(HWND window) {
+    HWND button = GetDlgItem(window, kButtonId);
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(kButtonId, BN_CLICKED), LPARAM(button));
+  }
+  // Exit code, or STILL_ACTIVE when the host did not end within ms.
+  DWORD wait_exit(int ms) {
+    WaitForSingleObject(pi_.hProcess, ms);
+    DWORD code = 0;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+  }
+  std::string marker() const { return dir_ + "\\Clipdex.exe.ran"; }
+  std::vector<std::string> temporaries() const { return probe::list(dir_, "*.tmp"); }
+
+  std::string dir_, target_, old_bytes_;
+  PROCESS_INFORMATION pi_ = {};
+};
+
+const std::string kNewProgram = "http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe";
+
+TEST_F(UpdateRun, SuccessAnsweredWithOkStartsTheNewProgramAndEndsTheHost) {
+  HWND w = launch(kNewProgram);
+  ASSERT_NE(w, nullptr);
+  probe::BoxResponder responder({IDOK}, pi_.dwProcessId);
+  press_start(w);
+  ASSERT_TRUE(responder.wait_for(1, 30000));
+  auto box = responder.seen()[0];
+  EXPECT_EQ(box.caption, "更新成功");
+  EXPECT_EQ(box.text, "更新完成，是否立即运行？");
+  EXPECT_EQ(wait_exit(20000), 0u);
+  EXPECT_TRUE(probe::read_file(target_) == probe::read_file(built("updater_marker.exe")));
+  ASSERT_TRUE(probe::wait_until([&] { return probe::exists(marker()); }, 15000)) << "the new program did not run";
+  EXPECT_NE(probe::read_file(marker()).find("Clipdex.exe"), std::string::npos);
+  EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(UpdateRun, SuccessAnsweredWithCancelStartsNothingAndEndsTheHost) {
+  HWND w = launch(kNewProgram);
+  ASSERT_NE(w, nullptr);
+  probe::BoxResponder responder({IDCANCEL}, pi_.dwProcessId);
+  press_start(w);
+  ASSERT_TRUE(responder.wait_for(1, 30000));
+  EXPECT_EQ(responder.seen()[0].text, "更新完成，是否立即运行？");
+  EXPECT_EQ(wait_exit(20000), 0u);
+  EXPECT_TRUE(probe::read_file(target_) == probe::read_file(built("updater_marker.exe")));
+  Sleep(2000);
+  EXPECT_FALSE(probe::exists(marker()));
+}
+
+struct FailedRoute {
+  const char* name;
+  const char* address;
+};
+
+class FailedUpdate : public UpdateRun, public ::testing::WithParamInterface<FailedRoute> {};
+
+TEST_P(FailedUpdate, KeepsTheOldProgramAndTheWindowWithTheButtonEnabled) {
+  HWND w = launch(GetParam().address);
+  ASSERT_NE(w, nullptr);
+  HWND button = GetDlgItem(w, kButtonId);
+  probe::BrowserRecorder browser;
+  probe::BoxResponder responder({IDOK}, pi_.dwProcessId);
+  press_start(w);
+  ASSERT_TRUE(responder.wait_for(1, 60000));
+  auto box = responder.seen()[0];
+  EXPECT_EQ(box.caption, "更新失败");
+  EXPECT_EQ(box.text, "下载出错,请手动下载");
+  EXPECT_EQ(wait_exit(1500), DWORD(STILL_ACTIVE)) << "a failure must not end the program";
+  EXPECT_TRUE(IsWindowVisible(w));
+  EXPECT_TRUE(IsWindowEnabled(button));
+  EXPECT_TRUE(probe::read_file(target_) == old_bytes_) << "the old program must stay byte for byte";
+  EXPECT_TRUE(temporaries().empty());
+  EXPECT_TRUE(browser.wait_for_any(10000));
+  EXPECT_EQ(browser.opened().rfind("http://www.clipdexsoft.com", 0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, FailedUpdate,
+                         ::testing::Values(FailedRoute{"not_found", "http://www.clipdexsoft.com/soft/clipdex/missing.exe"},
+                                           FailedRoute{"truncated", "http://www.clipdexsoft.com/soft/clipdex/truncated.exe"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,303 @@
+// The file transfer against the fixture server: what reaches the target, what
+// stays untouched, which events arrive and on which thread. Runs inside the
+// test network namespace, where www.clipdexsoft.com is the fixture server.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/fixture/request_log.h"
+#include "tests/updater/win_probe.h"
+#include "updater/module.h"
+#include "updater/transfer.h"
+
+using namespace updata;
+
+namespace {
+
+const std::string kSite = "http://www.clipdexsoft.com/soft/clipdex/";
+
+struct Event {
+  int32_t code;
+  int32_t value;
+  DWORD thread;
+};
+std::vector<Event> g_events;
+
+int32_t __stdcall record_event(int32_t code, int32_t, int32_t value, int32_t, int32_t) {
+  g_events.push_back({code, value, GetCurrentThreadId()});
+  return 0;
+}
+
+bool finished() {
+  return !g_events.empty() && (g_events.back().code == TRANSFER_FINISHED || g_events.back().code == TRANSFER_FAILED);
+}
+
+// The program the fixture serves as the new version (the marker program).
+std::string served_program() { return probe::read_file(probe::module_folder() + "\\updater_marker.exe"); }
+
+const std::string kOldProgram = "MZ this stands for the program that runs now";
+
+class Transfer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_events.clear();
+    dir_ = probe::fresh_folder("cx_transfer");
+    target_ = dir_ + "\\Clipdex.exe";
+    settings_ = TransferSettings{};
+    settings_.version = 1;
+    settings_.attempts = 5;
+    settings_.connect_timeout = settings_.send_timeout = settings_.receive_timeout = 20000;
+    settings_.retry_pause = 1000;
+    settings_.write_buffer = 20480;
+    settings_.min_read_chunk = 1024;
+    settings_.read_chunk = 4096;
+    settings_.handler = record_event;
+    settings_.extensions = const_cast<char*>(".exe|.rar|.zip|.gif|.jpg|.mp3|.rm");
+  }
+  void TearDown() override {
+    transfer_release(&handle_);
+    probe::remove_folder(dir_);
+  }
+  // Starts source -> target and pumps this thread until the last event.
+  bool run(const std::string& source, const std::string& target, int ms = 30000) {
+    source_ = source;
+    target_used_ = target;
+    settings_.source = const_cast<char*>(source_.c_str());
+    settings_.target = const_cast<char*>(target_used_.c_str());
+    transfer_start(&handle_, &settings_);
+    return probe::pump_until(finished, ms);
+  }
+  bool run(const std::string& source) { return run(source, target_); }
+  std::vector<int32_t> codes() const {
+    std::vector<int32_t> c;
+    for (const Event& e : g_events) c.push_back(e.code);
+    return c;
+  }
+  // Everything in the folder but the target itself.
+  std::vector<std::string> leftovers(const std::string& keep = "Clipdex.exe") const {
+    std::vector<std::string> rest;
+    for (const std::string& f : probe::list(dir_, "*"))
+      if (f != keep) rest.push_back(f);
+    return rest;
+  }
+
+  std::string dir_, target_, source_, target_used_;
+  TransferSettings settings_{};
+  TransferHandle handle_ = 0;
+};
+
+// --- downloads that succeed -----------------------------------------------------
+
+TEST_F(Transfer, CompleteDownloadReplacesTheTargetAndReportsSizeThenSuccessOnTheCallersThread) {
+  const std::string program = served_program();
+  ASSERT_GT(program.size(), 1000u);
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  ASSERT_TRUE(run(kSite + "Clipdex.exe"));
+  ASSERT_EQ(codes(), (std::vector<int32_t>{TRANSFER_TOTAL_SIZE, TRANSFER_FINISHED}));
+  EXPECT_EQ(g_events[0].value, int32_t(program.size()));
+  for (const Event& e : g_events) EXPECT_EQ(e.thread, GetCurrentThreadId());
+  EXPECT_TRUE(probe::read_file(target_) == program) << "the target must hold the served program";
+  EXPECT_EQ(transfer_progress(handle_), int32_t(program.size()));
+  EXPECT_FALSE(transfer_running(handle_));
+  EXPECT_TRUE(leftovers().empty()) << "no temporary or aside file may stay behind";
+}
+
+struct GoodRoute {
+  const char* name;
+  const char* address;  // relative to the site's download folder, or absolute
+  bool announces_size;
+};
+
+class GoodDownloads : public Transfer, public ::testing::WithParamInterface<GoodRoute> {};
+
+TEST_P(GoodDownloads, ArriveWholeInTheTargetsPlace) {
+  const GoodRoute& r = GetParam();
+  std::string address = std::string(r.address).find("://") == std::string::npos ? kSite + r.address : r.address;
+  const std::string program = served_program();
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  ASSERT_TRUE(run(address));
+  std::vector<int32_t> expected;
+  if (r.announces_size) expected.push_back(TRANSFER_TOTAL_SIZE);
+  expected.push_back(TRANSFER_FINISHED);
+  EXPECT_EQ(codes(), expected);
+  EXPECT_TRUE(probe::read_file(target_) == program);
+  EXPECT_TRUE(leftovers().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, GoodDownloads,
+                         ::testing::Values(GoodRoute{"without_length", "nolength.exe", false},
+                                           GoodRoute{"chunked", "chunked.exe", false},
+                                           GoodRoute{"redirected", "redirect.exe", true},
+                                           GoodRoute{"secure", "https://www.clipdexsoft.com/soft/clipdex/Clipdex.exe", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Transfer, MissingTargetIsCreated) {
+  ASSERT_TRUE(run(kSite + "Clipdex.exe"));
+  EXPECT_EQ(codes().back(), TRANSFER_FINISHED);
+  EXPECT_TRUE(probe::read_file(target_) == served_program());
+  EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(Transfer, FileOfARunningProgramIsReplaced) {
+  // A copy of a program that waits, started from the target's place.
+  std::string host = probe::module_folder() + "\\updater_host.exe";
+  ASSERT_TRUE(CopyFileA(host.c_str(), target_.c_str(), FALSE));
+  const std::string before = probe::read_file(target_);
+  std::string command = "\"" + target_ + "\" --wait";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  ASSERT_TRUE(CreateProcessA(target_.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  Sleep(500);
+  bool ok = run(kSite + "Clipdex.exe");
+  std::string after = probe::read_file(target_);
+  TerminateProcess(pi.hProcess, 0);
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(codes().back(), TRANSFER_FINISHED);
+  EXPECT_TRUE(after == served_program());
+  EXPECT_FALSE(after == before);
+  // The old file was set aside; it goes now or at the next restart, never as a temporary file.
+  for (const std::string& f : leftovers()) EXPECT_EQ(f.rfind("Clipdex.exe.old", 0), 0u) << f;
+}
+
+// --- downloads that fail leave the old program as it was ------------------------------------
+
+struct BadRoute {
+  const char* name;
+  const char* address;
+  bool announces_size;
+};
+
+class BadDownloads : public Transfer, public ::testing::WithParamInterface<BadRoute> {};
+
+TEST_P(BadDownloads, ReportFailureAndLeaveTheTargetByteForByte) {
+  const BadRoute& r = GetParam();
+  std::string address = std::string(r.address).find("://") == std::string::npos ? kSite + r.address : r.address;
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  ASSERT_TRUE(run(address, target_, 60000));
+  std::vector<int32_t> expected;
+  if (r.announces_size) expected.push_back(TRANSFER_TOTAL_SIZE);
+  expected.push_back(TRANSFER_FAILED);
+  EXPECT_EQ(codes(), expected);
+  EXPECT_EQ(probe::read_file(target_), kOldProgram);
+  EXPECT_TRUE(leftovers().empty()) << "the temporary file must be gone";
+  EXPECT_FALSE(transfer_running(handle_));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, BadDownloads,
+    // A size is announced only for an answer that is going to be read.
+    ::testing::Values(BadRoute{"not_found", "missing.exe", false},             // the fixture's 404 page
+                      BadRoute{"server_error", "servererror.exe", false},      // a program behind status 500
+                      BadRoute{"error_page", "errorpage.exe", true},           // 200, but a web page
+                      BadRoute{"truncated", "truncated.exe", true},            // closes after half the length
+                      BadRoute{"empty", "empty.exe", true},                    // nothing at all
+                      BadRoute{"unknown_host", "http://nowhere.invalid/Clipdex.exe", false},
+                      BadRoute{"other_scheme", "ftp://www.clipdexsoft.com/soft/clipdex/Clipdex.exe", false},
+                      BadRoute{"no_address", "", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Transfer, TargetWithAnUnlistedEndingIsNeverRequested) {
+  cx::fixture::RequestLog log;
+  std::string target = dir_ + "\\Clipdex.dat";
+  ASSERT_TRUE(probe::write_file(target, kOldProgram));
+  ASSERT_TRUE(run(kSite + "Clipdex.exe", target));
+  EXPECT_EQ(codes(), (std::vector<int32_t>{TRANSFER_FAILED}));
+  EXPECT_EQ(probe::read_file(target), kOldProgram);
+  EXPECT_TRUE(log.since().empty());
+}
+
+// --- progress, repeated starts and release ---------------------------------------------------
+
+TEST_F(Transfer, ProgressCountsTheBytesReceivedWhileTheServerPauses) {
+  // 10 000 bytes; the server stops for a while after 5 000.
+  settings_.source = const_cast<char*>("http://www.clipdexsoft.com/soft/clipdex/stall.exe");
+  settings_.target = const_cast<char*>(target_.c_str());
+  transfer_start(&handle_, &settings_);
+  ASSERT_TRUE(probe::pump_until([&] { return transfer_progress(handle_) >= 5000; }, 10000));
+  EXPECT_EQ(transfer_progress(handle_), 5000);
+  ASSERT_FALSE(g_events.empty());
+  EXPECT_EQ(g_events[0].code, TRANSFER_TOTAL_SIZE);
+  EXPECT_EQ(g_events[0].value, 10000);
+  EXPECT_TRUE(transfer_running(handle_));
+  ASSERT_TRUE(probe::pump_until(finished, 30000));
+  EXPECT_EQ(codes().back(), TRANSFER_FINISHED);
+  EXPECT_EQ(transfer_progress(handle_), 10000);
+  EXPECT_EQ(probe::read_file(target_).size(), 10000u);
+}
+
+TEST_F(Transfer, StartWhileRunningIsIgnored) {
+  cx::fixture::RequestLog log;
+  settings_.source = const_cast<char*>("http://www.clipdexsoft.com/soft/clipdex/stall.exe");
+  settings_.target = const_cast<char*>(target_.c_str());
+  transfer_start(&handle_, &settings_);
+  TransferHandle first = handle_;
+  transfer_start(&handle_, &settings_);
+  EXPECT_EQ(handle_, first);
+  ASSERT_TRUE(probe::pump_until(finished, 30000));
+  EXPECT_EQ(codes(), (std::vector<int32_t>{TRANSFER_TOTAL_SIZE, TRANSFER_FINISHED}));
+  EXPECT_EQ(log.since().size(), 1u);
+}
+
+TEST_F(Transfer, AFailedTransferCanBeStartedAgain) {
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  ASSERT_TRUE(run(kSite + "missing.exe"));
+  EXPECT_EQ(codes().back(), TRANSFER_FAILED);
+  TransferHandle first = handle_;
+  g_events.clear();
+  ASSERT_TRUE(run(kSite + "Clipdex.exe"));
+  EXPECT_EQ(handle_, first) << "the same object serves the next start";
+  EXPECT_EQ(codes(), (std::vector<int32_t>{TRANSFER_TOTAL_SIZE, TRANSFER_FINISHED}));
+  EXPECT_TRUE(probe::read_file(target_) == served_program());
+}
+
+TEST_F(Transfer, ReleaseStopsARunningTransferAndNoEventFollows) {
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  settings_.source = const_cast<char*>("http://www.clipdexsoft.com/soft/clipdex/stall_long.exe");
+  settings_.target = const_cast<char*>(target_.c_str());
+  transfer_start(&handle_, &settings_);
+  ASSERT_TRUE(probe::pump_until([&] { return transfer_progress(handle_) >= 5000; }, 10000));
+  size_t seen = g_events.size();
+  DWORD t0 = GetTickCount();
+  transfer_release(&handle_);
+  EXPECT_EQ(handle_, 0u);
+  DWORD waited = GetTickCount() - t0;
+  EXPECT_LT(waited, 3000u) << "release must not wait for the server";
+  probe::pump_until([] { return false; }, 1500);
+  EXPECT_EQ(g_events.size(), seen);
+  EXPECT_EQ(probe::read_file(target_), kOldProgram);
+  // The stopped worker takes its temporary file with it, at the latest when
+  // the silent server's receive time-out ends its last read.
+  EXPECT_TRUE(probe::wait_until([&] { return leftovers().empty(); }, 40000));
+  EXPECT_EQ(probe::read_file(target_), kOldProgram);
+}
+
+// --- the module with the real transfer ------------------------------------------------------
+
+TEST(UpdaterWithTransfer, HalfOfATenThousandByteFileShowsFiftyPercent) {
+  // The server pauses long after half the file: the module is unloaded well
+  // before the download could finish (which would end this process).
+  module_use_transfer(nullptr);
+  std::string dir = probe::fresh_folder("cx_module");
+  std::string target = dir + "\\Clipdex.exe";
+  update_window("http://www.clipdexsoft.com/soft/clipdex/stall_long.exe", target.c_str());
+  HWND w = module_window();
+  ASSERT_NE(w, nullptr) << "no window: is there a display?";
+  SendMessageA(GetDlgItem(w, ID_BUTTON), BM_CLICK, 0, 0);
+  HWND label = GetDlgItem(w, ID_LABEL);
+  bool shown = probe::pump_until([&] { return probe::window_text(label) == "下载进度：50%"; }, 10000);
+  int pos = int(SendMessageA(GetDlgItem(w, ID_PROGRESS), PBM_GETPOS, 0, 0));
+  module_unload(false);  // stops the transfer before it ends the process
+  probe::remove_folder(dir);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(pos, 50);
+}
+
+}  // namespace
