@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tests/updater/browser_recorder.h"
 #include "tests/updater/win_probe.h"
@@ -165,6 +166,92 @@ TEST_F(UpdaterModule, ClosedWindowIsMadeAgainByTheNextCall) {
   open();
   EXPECT_TRUE(IsWindowVisible(module_window()));
   EXPECT_EQ(label(), "下载进度：---");
+}
+
+// A picture of the window as it is on the screen, in client coordinates.
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<COLORREF> pixels;
+  POINT origin{};  // client (0, 0) inside the picture
+  COLORREF at(int x, int y) const { return pixels[size_t((y + origin.y) * width + (x + origin.x))]; }
+  // Pixels of the client rectangle (x, y, w, h) that differ from colour c.
+  int differing(int x, int y, int w, int h, COLORREF c) const {
+    int n = 0;
+    for (int j = y; j < y + h; ++j)
+      for (int i = x; i < x + w; ++i) n += at(i, j) != c;
+    return n;
+  }
+};
+
+Picture take_picture(HWND w, const char* bmp_path) {
+  probe::pump_until([] { return false; }, 300);
+  RECT r;
+  GetWindowRect(w, &r);
+  Picture p;
+  p.width = r.right - r.left;
+  p.height = r.bottom - r.top;
+  POINT client{0, 0};
+  ClientToScreen(w, &client);
+  p.origin = {client.x - r.left, client.y - r.top};
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = p.width;
+  bi.bmiHeader.biHeight = -p.height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, dib);
+  BitBlt(mem, 0, 0, p.width, p.height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const uint32_t* px = static_cast<const uint32_t*>(bits);
+  for (int i = 0; i < p.width * p.height; ++i)
+    p.pixels.push_back(RGB((px[i] >> 16) & 0xFF, (px[i] >> 8) & 0xFF, px[i] & 0xFF));
+  if (bmp_path) {  // kept for looking at; the copy from the screen leaves alpha 0
+    for (int i = 0; i < p.width * p.height; ++i) static_cast<uint32_t*>(bits)[i] |= 0xFF000000u;
+    BITMAPFILEHEADER fh = {};
+    DWORD image = DWORD(p.width * p.height * 4);
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
+    fh.bfSize = fh.bfOffBits + image;
+    std::string file(reinterpret_cast<const char*>(&fh), sizeof fh);
+    file.append(reinterpret_cast<const char*>(&bi.bmiHeader), sizeof bi.bmiHeader);
+    file.append(static_cast<const char*>(bits), image);
+    probe::write_file(bmp_path, file);
+  }
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return p;
+}
+
+TEST_F(UpdaterModule, ScreenShowsTheLabelTheButtonAndAHalfFilledBar) {
+  open();
+  SetForegroundWindow(module_window());
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  Picture idle = take_picture(module_window(), nullptr);
+  EXPECT_EQ(idle.at(3, 3), face) << "background in the default colour";
+  EXPECT_EQ(idle.at(200, 100), face);
+  EXPECT_GT(idle.differing(9, 43, 183, 23, face), 30) << "the label's text is drawn";
+  EXPECT_GT(idle.differing(123, 75, 64, 24, face), 100) << "the button is drawn";
+
+  on_start_clicked();
+  on_transfer_event(TRANSFER_TOTAL_SIZE, 0, 10000, 0, 0);
+  ScriptedTransfer::done = 5000;
+  on_timer_tick();
+  Picture half = take_picture(module_window(), (probe::module_folder() + "\\updater_window.bmp").c_str());
+  // Inside the bar's frame: the left half has taken the fill colour, the right half has not.
+  const int y = 10 + 12;
+  COLORREF trough = half.at(8 + 184 - 6, y);
+  int filled_left = 0, filled_right = 0;
+  for (int x = 8 + 4; x < 8 + 88; ++x) filled_left += half.at(x, y) != trough;
+  for (int x = 8 + 100; x < 8 + 180; ++x) filled_right += half.at(x, y) != trough;
+  EXPECT_GT(filled_left, 60);
+  EXPECT_LT(filled_right, 10);
+  EXPECT_GT(half.differing(9, 43, 183, 23, face), 30);
 }
 
 // --- the settings record ------------------------------------------------------
