@@ -27,7 +27,7 @@
 //   ready                            the window is shown and usable
 //   state button=<t> enabled=<0|1> progress=<t> progress_visible=<0|1>
 //         stop=<t> stop_visible=<0|1> user=<0|1> channel=<0|1> url=<0|1> rows=<n>
-//   row <id> <title> <link>
+//   rows <n>, then n lines: row <id> <title> <link>
 //   exit <code>
 //   error <what>      (then the program is ended and the driver exits with 2)
 #include <windows.h>
@@ -367,6 +367,7 @@ void step_state() {
 
 void step_rows() {
   const int n = row_count();
+  say("rows %d", n);
   for (int r = 0; r < n; ++r) say("row %s %s %s", hex(cell(r, 0)).c_str(), hex(cell(r, 1)).c_str(), hex(cell(r, 2)).c_str());
 }
 
@@ -379,7 +380,9 @@ void step_wait_idle() {
 }
 
 void step_wait_running() {
-  wait_for("the run to begin", [] { return text_of(control(kFetchButton)) == kStopCaption; });
+  // Read without a message: the caption can read "停止" only while the thread
+  // waits without pumping (a page without tiles).
+  wait_for("the run to begin", [] { return window_text_now(control(kFetchButton)) == kStopCaption; });
 }
 
 std::string read_log() {

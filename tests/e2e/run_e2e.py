@@ -70,15 +70,15 @@ class Transcript:
 
     def __init__(self, out):
         self.lines = out.decode("latin-1").splitlines()
-        self.events = []  # ("box", text, main_visible) | ("ready",) | ("state", dict) | ("rows", list) | ...
-        rows = None
+        self.events = []  # ("box", text, main_visible) | ("ready",) | ("state", dict) | ("rows", [rows]) | ...
         for line in self.lines:
             parts = line.split(" ")
             kind = parts[0]
-            if kind != "row" and rows is not None:
-                self.events.append(("rows", rows))
-                rows = None
-            if kind == "box":
+            if kind == "rows":
+                self.events.append(("rows", []))
+            elif kind == "row":
+                self.events[-1][1].append(tuple(unhex(p) for p in parts[1:4]))
+            elif kind == "box":
                 self.events.append(("box", unhex(parts[1]), parts[2] == "main_visible=1"))
             elif kind == "ready":
                 self.events.append(("ready",))
@@ -89,14 +89,10 @@ class Transcript:
                 for k in ("enabled", "progress_visible", "stop_visible", "user", "channel", "url", "rows"):
                     fields[k] = int(fields[k])
                 self.events.append(("state", fields))
-            elif kind == "row":
-                rows = (rows or []) + [tuple(unhex(p) for p in parts[1:4])]
             elif kind == "exit":
                 self.events.append(("exit", int(parts[1])))
             elif kind == "error":
                 self.events.append(("error", line[6:]))
-        if rows is not None:
-            self.events.append(("rows", rows))
 
     def of(self, kind):
         return [e for e in self.events if e[0] == kind]
@@ -482,6 +478,7 @@ def inside(args):
         return demo_interactive(args) if args.interactive else demo_headless(args)
     work = os.path.abspath(args.work)
     xvfb, display = start_xvfb()
+    transcript = None
     try:
         prepared_prefix(args.templates, os.environ["WINEPREFIX"], display)
         program = copy_program(work, args.program)
@@ -492,8 +489,9 @@ def inside(args):
                               stderr=subprocess.PIPE, timeout=300)
         print("driver finished in %.1f s with code %d" % (time.time() - t0, proc.returncode))
         transcript = Transcript(proc.stdout)
-        for line in transcript.lines:
-            print("  " + line[:200])
+        shown = [line for line in transcript.lines if not line.startswith("row ")]
+        print("\n".join("  " + line for line in shown))
+        print("  (%d row lines)" % (len(transcript.lines) - len(shown)))
         errors = transcript.of("error")
         if errors or proc.returncode != 0:
             sys.stderr.write(proc.stderr.decode("utf-8", "replace")[-3000:])
@@ -507,6 +505,8 @@ def inside(args):
         return 0
     except Failure as e:
         print("FAIL %s: %s" % (args.case, e))
+        if transcript is not None:
+            print("\n".join("  " + line for line in transcript.lines if line.startswith("row ")))
         return 1
     finally:
         subprocess.run(["wineserver", "-k"], env=wine_env(os.environ["WINEPREFIX"], display),
