@@ -51,6 +51,23 @@ size_t gbk_char_length(std::string_view s, size_t i) {
   return i + 1 < s.size() && is_trail(uint8_t(s[i + 1])) ? 2 : 0;
 }
 
+// The bytes a walk must look at: the ASCII ones given and every byte of 0x80
+// or more; the runs between them are copied whole.
+struct ByteSet {
+  bool has[256] = {};
+  constexpr explicit ByteSet(std::string_view ascii) {
+    for (char c : ascii) has[uint8_t(c)] = true;
+    for (int b = 0x80; b < 256; ++b) has[b] = true;
+  }
+};
+
+size_t copy_plain_run(std::string& out, std::string_view s, size_t i, const ByteSet& stops) {
+  size_t j = i;
+  while (j < s.size() && !stops.has[uint8_t(s[j])]) ++j;
+  out.append(s.data() + i, j - i);
+  return j;
+}
+
 // A WideCharToMultiByte call through the declared-function table.
 int wide_to_gbk(int32_t entry, const uint8_t* units, int count, uint8_t* out, int size) {
   return int(int32_t(uint32_t(call_declared(entry, 936, 0x200, units, count, out, size, nullptr, nullptr))));
@@ -62,9 +79,13 @@ int wide_to_gbk(int32_t entry, const uint8_t* units, int count, uint8_t* out, in
 // Every character the converter reads as one: a stray lead byte becomes "?",
 // and with `apostrophes` every apostrophe byte becomes "’".
 Text as_converter_reads(std::string_view s, bool apostrophes) {
+  static constexpr ByteSet kStops("'");
+  static constexpr ByteSet kLeadsOnly("");
   std::string out;
   out.reserve(s.size() + s.size() / 8);
   for (size_t i = 0; i < s.size();) {
+    i = copy_plain_run(out, s, i, apostrophes ? kStops : kLeadsOnly);
+    if (i >= s.size()) break;
     size_t n = gbk_char_length(s, i);
     if (n == 2) {
       out.append(s.data() + i, 2);
@@ -76,6 +97,34 @@ Text as_converter_reads(std::string_view s, bool apostrophes) {
       if (apostrophes && s[i] == kApostrophe[0]) out += kApostropheStandIn;
       else out += s[i];
       ++i;
+    }
+  }
+  return Text::copy(out);
+}
+
+// Undoes steps 4 and 1 on the decoded text: every "’" becomes an apostrophe
+// and every "{$}" a line break. The walk follows the code page as the
+// apostrophe replacement did, so a single-byte character such as the euro
+// sign (0x80) cannot hide the "’" or "{$}" after it.
+Text restore_apostrophes_and_breaks(const Text& decoded) {
+  std::string_view s = decoded.view();
+  const std::string_view stand_in(kApostropheStandIn), placeholder(kLineBreakPlaceholder);
+  static constexpr ByteSet kStops("{");
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    i = copy_plain_run(out, s, i, kStops);
+    if (i >= s.size()) break;
+    if (s.compare(i, stand_in.size(), stand_in) == 0) {
+      out += kApostrophe;
+      i += stand_in.size();
+    } else if (s.compare(i, placeholder.size(), placeholder) == 0) {
+      out += kLineBreak;
+      i += placeholder.size();
+    } else {
+      size_t n = gbk_char_length(s, i) == 2 ? 2 : 1;
+      out.append(s.data() + i, n);
+      i += n;
     }
   }
   return Text::copy(out);
@@ -106,7 +155,10 @@ Text build_decoding_script(const Text& prepared) {
   std::string body;
   body.reserve(s.size() + s.size() / 8 + sizeof kScriptHead + sizeof kScriptTail);
   body += kScriptHead;
+  static constexpr ByteSet kStops("'\r\n\\");
   for (size_t i = 0; i < s.size();) {
+    i = copy_plain_run(body, s, i, kStops);
+    if (i >= s.size()) break;
     size_t n = gbk_char_length(s, i);
     if (n == 2) {  // a whole double-byte character: never an ASCII one after conversion
       body.append(s.data() + i, 2);
@@ -199,17 +251,24 @@ Text decode_escapes(const Text& input) {
   object_clear(&engine);
   call_declared(DECL_CO_UNINITIALIZE);
 
-  result = replace_text(result, lit(kApostropheStandIn), lit(kApostrophe));
-  result = replace_text(result, lit(kLineBreakPlaceholder), lit(kLineBreak));
-  return result;
+  return restore_apostrophes_and_breaks(result);
 }
 
 Text percent_decode_fallback(const Text& s) {
   std::string_view v = s.view();
   std::string out;
   out.reserve(v.size());
+  static constexpr ByteSet kStops("%");
   size_t i = 0;
   while (i < v.size()) {
+    // A run of plain characters: each takes its turn at the window, then the
+    // run is copied at once.
+    size_t plain_end = i;
+    while (plain_end < v.size() && !kStops.has[uint8_t(v[plain_end])]) ++plain_end;
+    for (size_t k = i; k < plain_end; ++k) process_events();
+    out.append(v.data() + i, plain_end - i);
+    i = plain_end;
+    if (i >= v.size()) break;
     process_events();
     size_t escape = 0;  // length of the escape at i, digits included
     size_t digits_at = 0;
@@ -224,7 +283,7 @@ Text percent_decode_fallback(const Text& s) {
       }
     }
     if (escape == 0) {  // one character, copied as it is
-      size_t n = uint8_t(v[i]) >= 0x80 && i + 1 < v.size() ? 2 : 1;
+      size_t n = gbk_char_length(v, i) == 2 ? 2 : 1;
       out.append(v.data() + i, n);
       i += n;
       continue;

@@ -3,6 +3,7 @@
 // build no script engine exists, so decode_escapes gives the fallback's text.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -80,6 +81,8 @@ struct Case {
   std::string in, out;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
+
 class AnswerPreparation : public ::testing::TestWithParam<Case> {};
 
 TEST_P(AnswerPreparation, GivesTheTextTheScriptAndFallbackRead) {
@@ -101,6 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"stray lead byte, apostrophe, line break", "\xfe'\r\n", "?’{$}"},
         Case{"pair with a backslash trail byte stays whole", "\x81\\u", "\x81\\u"},
         Case{"single-byte euro sign stays", "\x80'", "\x80’"},
+        Case{"apostrophe after 0xFF", "\xff'", "\xff’"},
         Case{"the empty answer", "", ""}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
@@ -179,6 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"two-digit escapes", "%41%2f%22", "A/\""},
         Case{"apostrophe escape", "it%u0027s", "it's"},
         Case{"text between escapes is copied", "a中%41b{$}", "a中Ab{$}"},
+        Case{"an escape after the single-byte euro sign", "\x80%41", "\x80" "A"},
         Case{"a zero unit gives nothing", "a%00b", "ab"},
         Case{"percent at the end", "100%", "100%"},
         Case{"one digit only", "%4", "%4"},
@@ -196,7 +201,7 @@ TEST(PercentFallbackWindow, HandlesMessagesOncePerCharacter) {
   struct Count {
     std::string text;
     int characters;
-  } cases[] = {{"abc", 3}, {"中文", 2}, {"%41%u4E2D", 9}, {"%%4", 3}, {"", 0}};
+  } cases[] = {{"abc", 3}, {"中文", 2}, {"%41%u4E2D", 9}, {"%%4", 3}, {"\x80%41", 4}, {"", 0}};
   for (const auto& c : cases) {
     g_pumped = 0;
     percent_decode_fallback(T(c.text));
@@ -263,12 +268,13 @@ TEST(DecodeWithoutScriptEngine, GivesTheFallbacksTextWithBreaksAndApostrophesRes
       {"a’b{$}c", "a'b\r\nc"},
       {"\rab\r\ncd\r", "ab\r\ncd\r"},
       {"it's", "it's"},
+      {"\x80’\x80{$}", "\x80'\x80\r\n"},  // the euro sign is one byte: nothing after it is hidden
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(S(decode_escapes(T(c.in))), c.out) << c.in;
   runtime_hooks().declared_function = nullptr;
-  EXPECT_EQ(g_calls.initialize, 6);
-  EXPECT_EQ(g_calls.uninitialize, 6);
+  EXPECT_EQ(g_calls.initialize, int(std::size(cases)));
+  EXPECT_EQ(g_calls.uninitialize, int(std::size(cases)));
   EXPECT_GT(g_calls.conversions, 0);  // the GBK form comes from the declared function
 }
 

@@ -1,0 +1,236 @@
+// Escape decoding through the Script Control under Wine: what the script
+// route gives, answers written to break out of the script literal, and the
+// code-page facts the literal's safety rests on.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <ole2.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/escape_decoding.h"
+#include "services/automation.h"
+#include "services/codepage.h"
+
+namespace cx {
+namespace {
+
+Text T(const std::string& s) { return Text::copy(s); }
+std::string S(const Text& t) { return std::string(t.view()); }
+
+std::string hex_dump(const std::string& s) {
+  static const char* d = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : s) (out += d[c >> 4]) += d[c & 15], out += ' ';
+  return out;
+}
+
+// The file a script that broke out of its literal would create.
+const char kCanary[] = "cx_escape_canary.txt";
+bool canary_exists() { return GetFileAttributesA(kCanary) != INVALID_FILE_ATTRIBUTES; }
+
+// An answer that closes the literal with `quote` and creates the canary.
+std::string breakout(const std::string& quote) {
+  return "x" + quote + ";new ActiveXObject(" + quote + "Scripting.FileSystemObject" + quote + ").CreateTextFile(" +
+         quote + kCanary + quote + ").Close();var q=" + quote + "y";
+}
+
+class EscapeScript : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+    DeleteFileA(kCanary);
+  }
+  void TearDown() override {
+    object_clear(&engine);
+    DeleteFileA(kCanary);
+    CoUninitialize();
+  }
+  // A Script Control without the safe subset, so that only the literal
+  // stands between an answer and the file system.
+  void open_engine() {
+    object_clear(&engine);
+    ASSERT_TRUE(object_create(&engine, T("ScriptControl")));
+    ASSERT_TRUE(object_set_property(&engine, T("AllowUI"), cell_bool(false)));
+    ASSERT_TRUE(object_set_property(&engine, T("Language"), cell_text("JScript")));
+  }
+  // Loads and runs a decoding script; the status of each step comes back.
+  Text run_script(const Text& script, int32_t* load_status, int32_t* run_status) {
+    open_engine();
+    Cell s = cell_text(script);
+    object_call_number(&engine, T("ExecuteStatement"), 1, &s);
+    *load_status = object_call_status();
+    Cell name = cell_text("xx");
+    Text r = object_call_text(&engine, T("Run"), 1, &name);
+    *run_status = object_call_status();
+    return r;
+  }
+  ObjectRecord engine;
+};
+
+// ---------------------------------------------------------------------------
+
+struct Case {
+  const char* what;
+  std::string in, out;
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
+
+class ScriptRoute : public EscapeScript, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(ScriptRoute, DecodesTheAnswer) { EXPECT_EQ(S(decode_escapes(T(GetParam().in))), GetParam().out) << GetParam().what; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ScriptRoute,
+    ::testing::Values(
+        Case{"an escaped apostrophe between letters", "it\\u0027s", "it's"},
+        Case{"escaped quotes and slashes", "<a href=\\\"\\/watch?v=1\\\">", "<a href=\"/watch?v=1\">"},
+        Case{"Chinese escapes become GBK", "\\u4e2d\\u6587\\u6807\\u9898", "中文标题"},
+        Case{"percent escapes", "%u4E2D%41", "中A"},
+        Case{"a right quotation mark comes back as an apostrophe", "a’b", "a'b"},
+        Case{"the placeholder comes back as a line break", "a{$}b", "a\r\nb"},
+        Case{"line breaks survive", "a\r\nb", "a\r\nb"},
+        Case{"a leading lone CR is lost, a later one stays", "\ra\rb", "a\rb"},
+        Case{"a lone line feed", "a\nb", "a\nb"},
+        Case{"a trailing backslash", "ab\\", "ab\\"},
+        Case{"a plain apostrophe", "it's", "it's"},
+        Case{"GBK text passes", "标题 'x'", "标题 'x'"},
+        Case{"the empty answer", "", ""}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// ---------------------------------------------------------------------------
+// Answers that try to leave the literal.
+
+struct Hostile {
+  const char* what;
+  std::string answer, decoded;
+};
+
+const std::vector<Hostile>& hostile_answers() {
+  static const std::vector<Hostile> all = {
+      {"plain apostrophe", breakout("'"), breakout("'")},
+      {"script escape of the apostrophe", breakout("\\x27"), breakout("'")},
+      {"unicode escape of the apostrophe", breakout("\\u0027"), breakout("'")},
+      {"percent escape of the apostrophe", breakout("%27"), breakout("'")},
+      {"escaped apostrophe", breakout("\\'"), breakout("'")},
+      {"apostrophe after a stray lead byte", breakout("\x81'"), breakout("?'")},
+      {"apostrophe after another stray lead byte", breakout("\xfe'"), breakout("?'")},
+      // Single characters that a character-aware scan would take for lead bytes.
+      {"apostrophe after 0xFF", breakout("\xff'"), breakout("\xff'")},
+      {"apostrophe after the euro sign", breakout("\x80'"), breakout("\x80'")},
+      {"line feed, then apostrophe", "\n" + breakout("'"), "\n" + breakout("'")},
+      {"apostrophe after a backslash trail byte", breakout("\x81\\'"), breakout("\x81\\'")},
+      {"trailing backslash after the apostrophe", breakout("'") + "\\", breakout("'") + "\\"},
+      {"stray lead byte at the end", breakout("'") + "\x81", breakout("'") + "?"},
+  };
+  return all;
+}
+
+TEST_F(EscapeScript, TheBreakoutAnswersWouldRunIfLeftInPlace) {
+  // Put raw into the literal, the answer's apostrophe ends it and the rest runs:
+  // the canary shows that the answers below are live.
+  int32_t load, run;
+  run_script(T("function xx(){var x='" + breakout("'") + "';return unescape(x);}"), &load, &run);
+  EXPECT_EQ(load, OBJ_OK);
+  EXPECT_EQ(run, OBJ_OK);
+  EXPECT_TRUE(canary_exists());
+}
+
+TEST_F(EscapeScript, NoBreakoutAnswerRunsAndEachIsStillDecoded) {
+  for (const Hostile& h : hostile_answers()) {
+    EXPECT_EQ(S(decode_escapes(T(h.answer))), h.decoded) << h.what;
+    EXPECT_FALSE(canary_exists()) << h.what;
+    DeleteFileA(kCanary);
+  }
+}
+
+TEST_F(EscapeScript, TheLiteralAloneKeepsBreakoutAnswersInside) {
+  // Without the safe subset the literal is the only defence.
+  for (const Hostile& h : hostile_answers()) {
+    int32_t load, run;
+    Text r = run_script(build_decoding_script(prepare_escaped_answer(T(h.answer))), &load, &run);
+    EXPECT_EQ(load, OBJ_OK) << h.what;
+    EXPECT_EQ(run, OBJ_OK) << h.what;
+    EXPECT_FALSE(r.empty()) << h.what;
+    EXPECT_FALSE(canary_exists()) << h.what;
+    DeleteFileA(kCanary);
+  }
+}
+
+TEST_F(EscapeScript, RandomAnswersAlwaysGiveOneRunnableLiteral) {
+  static const std::vector<std::string> pieces = {
+      "'", "\\", "\r", "\n", "\r\n", "\\u", "\\x", "%u", "%", "\x81", "\xfe", "\x80", "\xff", "中", "{$}",
+      "\\u0027", "\\x27", "0", "4e2d", breakout("'"), breakout("\x81'"), "\x81\\", "\xe2\x80\xa8"};
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> len(0, 24), pick(0, int(pieces.size()) - 1), byte(1, 255), coin(0, 1);
+  for (int round = 0; round < 150; ++round) {
+    std::string answer;
+    for (int n = len(rng); n > 0; --n) answer += coin(rng) ? pieces[size_t(pick(rng))] : std::string(1, char(byte(rng)));
+    int32_t load, run;
+    run_script(build_decoding_script(prepare_escaped_answer(T(answer))), &load, &run);
+    ASSERT_EQ(load, OBJ_OK) << hex_dump(answer);
+    ASSERT_EQ(run, OBJ_OK) << hex_dump(answer);
+    ASSERT_FALSE(canary_exists()) << hex_dump(answer);
+  }
+}
+
+TEST_F(EscapeScript, TheEngineAcceptsTheRestrictedSettings) {
+  ASSERT_TRUE(object_create(&engine, T("ScriptControl")));
+  EXPECT_TRUE(object_set_property(&engine, T("AllowUI"), cell_bool(false)));
+  EXPECT_TRUE(object_set_property(&engine, T("UseSafeSubset"), cell_bool(true)));
+  EXPECT_TRUE(object_set_property(&engine, T("Language"), cell_text("JScript")));
+  EXPECT_NE(object_call_number(&engine, T("UseSafeSubset")), 0.0);
+}
+
+// ---------------------------------------------------------------------------
+
+TEST_F(EscapeScript, TheFallbackAgreesWithUnescape) {
+  // Escapes and plain characters mixed at random; the script's unescape is the reference.
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> unit(0x20, 0xD7FF), kind(0, 3), ascii(0x20, 0x7E);
+  open_engine();
+  Cell s = cell_text("function un(t){return unescape(t);}");
+  object_call_number(&engine, T("ExecuteStatement"), 1, &s);
+  for (int round = 0; round < 200; ++round) {
+    std::string t;
+    for (int n = 0; n < 12; ++n) {
+      char buf[8];
+      switch (kind(rng)) {
+        case 0: snprintf(buf, sizeof buf, "%%u%04X", unit(rng)); break;
+        case 1: snprintf(buf, sizeof buf, "%%%02x", ascii(rng)); break;
+        case 2: snprintf(buf, sizeof buf, "%c", ascii(rng) == '%' ? 'p' : char(ascii(rng))); break;
+        default: snprintf(buf, sizeof buf, "%%"); break;
+      }
+      t += buf;
+    }
+    Cell args[] = {cell_text("un"), cell_text(t.c_str())};
+    Text expected = object_call_text(&engine, T("Run"), 2, args);
+    ASSERT_EQ(object_call_status(), OBJ_OK);
+    ASSERT_EQ(S(percent_decode_fallback(T(t))), S(expected)) << t;
+  }
+}
+
+TEST(CodePageFacts, EveryDoubleByteCharacterIsOneUnitThatCannotEndALiteral) {
+  auto dangerous = [](char16_t u) {
+    return u == u'\'' || u == u'\\' || u == u'\n' || u == u'\r' || u == 0x2028 || u == 0x2029 || u < 0x20;
+  };
+  for (int lead = 0x81; lead <= 0xFE; ++lead)
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      std::string s{char(lead), char(trail), '\''};
+      std::u16string w = ansi_to_utf16(s);
+      ASSERT_EQ(w.size(), 2u) << hex_dump(s);
+      ASSERT_FALSE(dangerous(w[0])) << hex_dump(s);
+      ASSERT_EQ(w[1], u'\'');
+    }
+  for (int single : {0x80, 0xFF}) {
+    std::u16string w = ansi_to_utf16(std::string{char(single), '\''});
+    ASSERT_EQ(w.size(), 2u);
+    EXPECT_FALSE(dangerous(w[0]));
+  }
+}
+
+}  // namespace
+}  // namespace cx
