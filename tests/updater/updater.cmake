@@ -1,28 +1,11 @@
 # Tests of the updater library and its module (Windows only; they run under
 # Wine, the network ones inside a test namespace with the fixture server).
 if(CX_WINDOWS)
-  # While a test watches what the shell opens, Wine's browser launcher is
-  # pointed at a script of its own that only appends the address to a log.
-  function(cx_updater_browser_recorder target)
-    set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_browser.sh)
-    set(log ${CMAKE_CURRENT_BINARY_DIR}/${target}_browser.log)
-    file(CONFIGURE OUTPUT ${script} CONTENT "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '@log@'\n" @ONLY)
-    file(CHMOD ${script} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-    target_compile_definitions(${target} PRIVATE CX_BROWSER_RECORDER="${script}" CX_BROWSER_LOG="${log}")
-  endfunction()
-
-  # A test program run in a namespace of its own with the fixture server.
-  function(cx_updater_net_test name routes)
-    add_executable(${name} ${ARGN})
-    target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main)
-    add_test(NAME ${name}
-             COMMAND ${CMAKE_CURRENT_LIST_DIR}/in_netns.sh cx-upd-${name} ${routes} $<TARGET_FILE:${name}> --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES TIMEOUT 900 LABELS network)
-  endfunction()
+  include(${CMAKE_CURRENT_LIST_DIR}/tools/wine_test_helpers.cmake)
 
   cx_add_test(NAME updater_module_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/module_test.cpp LIBS cx_updater_module
               TIMEOUT 300)
-  cx_updater_browser_recorder(updater_module_test)
+  cx_browser_recorder(updater_module_test)
 
   add_test(NAME updater_export_table
            COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:updata> -DOBJDUMP=${CMAKE_OBJDUMP}
@@ -51,13 +34,13 @@ if(CX_WINDOWS)
   set(cx_updater_routes_file ${CMAKE_CURRENT_BINARY_DIR}/updater_routes.json)
   file(GENERATE OUTPUT ${cx_updater_routes_file} CONTENT "${cx_updater_routes}")
 
-  cx_updater_net_test(updater_transfer_test ${cx_updater_routes_file} ${CMAKE_CURRENT_LIST_DIR}/transfer_test.cpp)
+  cx_net_test(updater_transfer_test ${cx_updater_routes_file} ${CMAKE_CURRENT_LIST_DIR}/transfer_test.cpp)
   target_link_libraries(updater_transfer_test PRIVATE cx_updater_module)
   add_dependencies(updater_transfer_test updater_marker updater_host)
 
-  cx_updater_net_test(updater_library_test ${cx_updater_routes_file} ${CMAKE_CURRENT_LIST_DIR}/library_test.cpp)
+  cx_net_test(updater_library_test ${cx_updater_routes_file} ${CMAKE_CURRENT_LIST_DIR}/library_test.cpp)
   target_link_libraries(updater_library_test PRIVATE version)
   target_compile_definitions(updater_library_test PRIVATE CX_UPDATA_DLL="$<TARGET_FILE:updata>")
-  cx_updater_browser_recorder(updater_library_test)
+  cx_browser_recorder(updater_library_test)
   add_dependencies(updater_library_test updata updater_marker updater_host)
 endif()
