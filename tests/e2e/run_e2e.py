@@ -24,6 +24,7 @@ import shutil
 import subprocess
 import sys
 import time
+import unicodedata
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -367,8 +368,10 @@ def wine_env(prefix, display):
 def prepared_prefix(template_root, prefix, display):
     """A fresh prefix for this case: a linked copy of a template made once."""
     certs = os.environ.get("CX_FIXTURE_CERTS", "/tmp/cx-fixture-certs")
-    ca = hashlib.sha1(open(os.path.join(certs, "ca.crt"), "rb").read()).hexdigest()[:10]
-    template = os.path.join(template_root, "wine-template-" + ca)
+    # Made again for another test CA or another Wine: an update would rewrite linked files.
+    key = hashlib.sha1(open(os.path.join(certs, "ca.crt"), "rb").read() +
+                       subprocess.run(["wine", "--version"], stdout=subprocess.PIPE).stdout).hexdigest()[:10]
+    template = os.path.join(template_root, "wine-template-" + key)
     os.makedirs(template_root, exist_ok=True)
     with open(os.path.join(template_root, ".lock"), "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
@@ -437,6 +440,12 @@ def demo_interactive(args):
                        timeout=60)
 
 
+def padded(text, width):
+    """text padded with blanks to width terminal columns (CJK characters take two)."""
+    columns = sum(2 if unicodedata.east_asian_width(c) in "WF" else 1 for c in text)
+    return text + " " * max(0, width - columns)
+
+
 def demo_headless(args):
     work = os.path.abspath(args.work)
     ch = site.channel("clipdexdemo")
@@ -457,7 +466,11 @@ def demo_headless(args):
             return 1
         rows = t.row_lists()[0] if t.row_lists() else []
         for r in rows[:5] + ([None] if len(rows) > 6 else []) + rows[-1:]:
-            print("  ..." if r is None else "  %4s  %-40s  %s" % tuple(x.decode("gbk") for x in r))
+            if r is None:
+                print("  ...")
+                continue
+            number, title, link = (x.decode("gbk") for x in r)
+            print("  %4s  %s  %s" % (number, padded(title, 40), link))
         state = t.states()[0]
         print("%d videos listed; status line: %s" % (len(rows), state["progress"].decode("gbk")))
         if shutil.which("convert") and subprocess.run(["convert", bmp, png]).returncode == 0:
