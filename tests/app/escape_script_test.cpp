@@ -124,6 +124,10 @@ const std::vector<Hostile>& hostile_answers() {
       {"apostrophe after a backslash trail byte", breakout("\x81\\'"), breakout("\x81\\'")},
       {"trailing backslash after the apostrophe", breakout("'") + "\\", breakout("'") + "\\"},
       {"stray lead byte at the end", breakout("'") + "\x81", breakout("'") + "?"},
+      // The quote as the answer's very first character.
+      {"leading apostrophe", breakout("'").substr(1), breakout("'").substr(1)},
+      {"leading stray lead byte and apostrophe", breakout("\x81'").substr(1), breakout("?'").substr(1)},
+      {"leading unicode escape of the apostrophe", breakout("\u0027").substr(1), breakout("'").substr(1)},
   };
   return all;
 }

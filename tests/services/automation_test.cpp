@@ -335,6 +335,10 @@ TEST_F(Bridge, RunGivesTheFunctionsStringInTheSystemCodePage) {
   EXPECT_EQ(object_call_status(), OBJ_OK);
   EXPECT_EQ(S(run("undefinedFunction")), "");
   EXPECT_NE(object_call_status(), OBJ_OK);
+  // A script error is an exception of the object.
+  Cell t = cell_text("throw 1;");
+  object_call_number(&engine, T("ExecuteStatement"), 1, &t);
+  EXPECT_EQ(object_call_status(), OBJ_EXCEPTION);
 }
 
 TEST_F(Bridge, ExecuteStatementGivesZero) {
@@ -345,7 +349,7 @@ TEST_F(Bridge, ExecuteStatementGivesZero) {
   EXPECT_EQ(object_call_status(), OBJ_OK);
   Cell broken = cell_text("function (");
   object_call_number(&engine, T("ExecuteStatement"), 1, &broken);
-  EXPECT_LT(object_call_status(), OBJ_OK);
+  EXPECT_EQ(object_call_status(), OBJ_EXCEPTION);
 }
 
 TEST_F(Bridge, VarargMembersTakeTheRestAsOneArray) {
@@ -475,6 +479,48 @@ TEST_F(Bridge, ArgumentsGoInReverseOrderWithMissingOnesMarked) {
   object_call_number(p, T("Take"), 4, too_many);
   EXPECT_EQ(object_call_status(), OBJ_TOO_MANY_ARGS);
   EXPECT_EQ(probe.seen.id, 0);  // no call was made
+}
+
+TEST_F(Bridge, EachKindBecomesItsVariantType) {
+  ObjectRecord* p = probe_record();
+  VARIANT inner;
+  V_VT(&inner) = VT_I2;
+  V_I2(&inner) = 12;
+  Cell variant{};
+  variant.tag = TAG_VARIANT;
+  variant.v.ptr = &inner;
+  int32_t by_ref = 77;
+  struct {
+    Cell arg;
+    VARTYPE vt;
+    double value;  // as VT_R8
+  } cases[] = {
+      {cell_byte(200), VT_UI1, 200},       {cell_short(-5), VT_I2, -5},
+      {cell_int(-70000), VT_I4, -70000},  {cell_long(0x1FFFFFFFELL), VT_I4, -2},
+      {cell_float(1.5f), VT_R4, 1.5},     {cell_double(-0.25), VT_R8, -0.25},
+      {cell_bool(true), VT_BOOL, -1},     {cell_bool(false), VT_BOOL, 0},
+      {cell_date(2.5), VT_DATE, 2.5},     {variant, VT_I2, 12},
+      {cell_ref(TAG_INT, &by_ref), VT_I4, 77},
+  };
+  for (const auto& c : cases) {
+    object_call_number(p, T("Take"), 1, &c.arg);
+    ASSERT_EQ(object_call_status(), OBJ_OK);
+    ASSERT_EQ(probe.seen.values.size(), 1u);
+    EXPECT_EQ(V_VT(&probe.seen.values[0]), c.vt);
+    VARIANT as_double;
+    VariantInit(&as_double);
+    ASSERT_HRESULT_SUCCEEDED(VariantChangeType(&as_double, &probe.seen.values[0], 0, VT_R8));
+    EXPECT_EQ(V_R8(&as_double), c.value);
+  }
+  Cell text = cell_text("中文");
+  object_call_number(p, T("Take"), 1, &text);
+  ASSERT_EQ(V_VT(&probe.seen.values[0]), VT_BSTR);
+  EXPECT_EQ(std::wstring(V_BSTR(&probe.seen.values[0])), L"\u4e2d\u6587");
+  Cell sub = cell_sub(0x401000);
+  probe.seen.clear();
+  object_call_number(p, T("Take"), 1, &sub);
+  EXPECT_EQ(object_call_status(), OBJ_BAD_ARG_KIND);
+  EXPECT_EQ(probe.seen.id, 0);
 }
 
 TEST_F(Bridge, ObjectArgumentsFollowTheDeclaredType) {
@@ -622,6 +668,15 @@ TEST_F(Bridge, ResultsAreConvertedToTheKindAsked) {
   EXPECT_EQ(answer(4, TAG_DOUBLE).v.f64, 2.5);
   EXPECT_EQ(answer(7, TAG_DOUBLE).v.f64, 12.5);
   EXPECT_EQ(answer(5, TAG_BOOL).v.w.lo, 1u);
+  EXPECT_EQ(int16_t(answer(3, TAG_SHORT).v.w.lo), -5);
+  EXPECT_EQ(answer(4, TAG_FLOAT).v.f32, 2.5f);
+  EXPECT_EQ(answer(4, TAG_DATE).v.f64, 2.5);
+  Cell v = answer(2, TAG_VARIANT);
+  ASSERT_NE(v.v.ptr, nullptr);
+  EXPECT_EQ(V_VT(static_cast<VARIANT*>(v.v.ptr)), VT_BSTR);
+  object_result_release(&v);
+  answer(3, TAG_BYTE);  // -5 has no byte form
+  EXPECT_EQ(object_call_status(), OBJ_BAD_RESULT);
   EXPECT_EQ(answer(0, TAG_DOUBLE).v.f64, 0.0);  // an empty result is 0
   EXPECT_EQ(object_call_status(), OBJ_OK);
   r = answer(1, TAG_TEXT);  // a null result cannot be text
