@@ -363,27 +363,6 @@ TEST_F(Bridge, VarargMembersTakeTheRestAsOneArray) {
   EXPECT_EQ(S(run("count", {cell_int(1), cell_absent(), cell_absent()})), "1");
 }
 
-TEST_F(Bridge, ArgumentsArriveAsTheirKinds) {
-  script_engine("function kind(v){return typeof v + ':' + v;}");
-  struct {
-    Cell arg;
-    const char* seen;
-  } cases[] = {
-      {cell_byte(200), "number:200"},
-      {cell_short(-5), "number:-5"},
-      {cell_int(-70000), "number:-70000"},
-      {cell_long(0x100000005LL), "number:5"},  // the low 32 bits
-      {cell_float(1.5f), "number:1.5"},
-      {cell_double(-0.25), "number:-0.25"},
-      {cell_bool(true), "boolean:true"},
-      {cell_text("中文"), "string:中文"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(S(run("kind", {c.arg})), c.seen);
-  Bytes bytes = Bytes::copy("ab", 2);
-  EXPECT_EQ(S(run("kind", {cell_bytes(bytes)})), "");
-  EXPECT_EQ(object_call_status(), OBJ_BAD_ARG_KIND);
-}
-
 TEST_F(Bridge, ObjectsPassToObjectParameters) {
   script_engine("function size(d){return d.Count;}");
   ObjectRecord dict;
