@@ -172,4 +172,33 @@ INSTANTIATE_TEST_SUITE_P(Routes, FailedUpdate,
                                            FailedRoute{"truncated", "http://www.clipdexsoft.com/soft/clipdex/truncated.exe"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// --- the program itself ----------------------------------------------------------------------
+
+#ifdef CX_PROGRAM
+// The real program at its start: the version file announces V1.1, the check
+// opens the updater and names the version; the start button fetches the new
+// program over the running one, which starts it and ends.
+TEST_F(UpdateRun, ProgramUpdatesItselfFromTheAnnouncedAddress) {
+  ASSERT_TRUE(CopyFileA(probe::unix_to_wine(CX_PROGRAM).c_str(), target_.c_str(), FALSE));
+  old_bytes_ = probe::read_file(target_);
+  std::string command = "\"" + target_ + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  ASSERT_TRUE(CreateProcessA(target_.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &si, &pi_));
+  probe::BoxResponder answers({IDOK, IDOK}, pi_.dwProcessId);
+  ASSERT_TRUE(answers.wait_for(1, 30000));
+  EXPECT_EQ(answers.seen()[0].text, "当前为最新版本：V1.1");
+  EXPECT_TRUE(answers.seen()[0].updater_window_open);
+  EXPECT_TRUE(probe::read_file(dir_ + "\\Updata.dll") == probe::read_file(library_path()));
+  HWND w = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
+  ASSERT_NE(w, nullptr);
+  press_start(w);
+  ASSERT_TRUE(answers.wait_for(2, 30000));
+  EXPECT_EQ(answers.seen()[1].text, "更新完成，是否立即运行？");
+  EXPECT_EQ(wait_exit(20000), 0u);
+  EXPECT_TRUE(probe::read_file(target_) == probe::read_file(built("updater_marker.exe")));
+  EXPECT_TRUE(probe::wait_until([&] { return probe::exists(marker()); }, 15000));
+}
+#endif
+
 }  // namespace

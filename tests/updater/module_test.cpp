@@ -142,7 +142,7 @@ TEST_F(UpdaterModule, TimerStaysIdleUntilTheButtonIsPressed) {
   EXPECT_EQ(position(), 0);
 }
 
-TEST_F(UpdaterModule, AnotherCallReplacesAddressAndPathAndKeepsOneWindow) {
+TEST_F(UpdaterModule, EachCallReplacesAddressAndPathAndKeepsOneWindow) {
   open("http://a/1.exe", "C:\\one.exe");
   HWND first = module_window();
   update_window("http://b/2.exe", "C:\\two.exe");
@@ -150,22 +150,9 @@ TEST_F(UpdaterModule, AnotherCallReplacesAddressAndPathAndKeepsOneWindow) {
   EXPECT_EQ(probe::top_windows(GetCurrentProcessId(), nullptr, "更新程序").size(), 1u);
   EXPECT_EQ(text(module_state().download_address), "http://b/2.exe");
   EXPECT_EQ(text(module_state().target_path), "C:\\two.exe");
-}
-
-TEST_F(UpdaterModule, NullArgumentsCountAsEmptyTexts) {
-  open("http://a/1.exe", "C:\\one.exe");
-  update_window(nullptr, nullptr);
+  update_window(nullptr, nullptr);  // null counts as the empty text
   EXPECT_EQ(text(module_state().download_address), "");
   EXPECT_EQ(text(module_state().target_path), "");
-}
-
-TEST_F(UpdaterModule, ClosedWindowIsMadeAgainByTheNextCall) {
-  open();
-  DestroyWindow(module_window());
-  EXPECT_EQ(module_window(), nullptr);
-  open();
-  EXPECT_TRUE(IsWindowVisible(module_window()));
-  EXPECT_EQ(label(), "下载进度：---");
 }
 
 // A picture of the window as it is on the screen, in client coordinates.
@@ -328,16 +315,6 @@ TEST_F(UpdaterModule, StartButtonFillsTheSettingsAndStartsTheTransfer) {
   EXPECT_TRUE(IsWindowEnabled(control(ID_BUTTON)));
 }
 
-TEST_F(UpdaterModule, EachStartTakesTheLatestAddressAndPath) {
-  open("http://a/1.exe", "C:\\one.exe");
-  on_start_clicked();
-  update_window("http://b/2.exe", "C:\\two.exe");
-  on_start_clicked();
-  ASSERT_EQ(ScriptedTransfer::starts, 2);
-  EXPECT_EQ(text_field(module_state().settings, 2), "http://b/2.exe");
-  EXPECT_EQ(text_field(module_state().settings, 3), "C:\\two.exe");
-}
-
 // --- progress display ----------------------------------------------------------
 
 struct ProgressCase {
@@ -437,15 +414,6 @@ TEST_F(UpdaterModule, FailureAnsweredWithCancelLeavesEverythingAsItWas) {
   EXPECT_EQ(module_timer_interval(), 1000);
   Sleep(1500);
   EXPECT_EQ(browser.opened(), "");
-}
-
-TEST_F(UpdaterModule, AfterAFailureTheButtonStartsTheTransferAgain) {
-  open();
-  on_start_clicked();
-  probe::BoxResponder responder({IDCANCEL});
-  on_transfer_event(TRANSFER_FAILED, 0, 0, 0, 0);
-  SendMessageA(control(ID_BUTTON), BM_CLICK, 0, 0);
-  EXPECT_EQ(ScriptedTransfer::starts, 2);
 }
 
 // --- unload -----------------------------------------------------------------------

@@ -214,6 +214,57 @@ TEST_F(Transfer, TargetWithAnUnlistedEndingIsNeverRequested) {
   EXPECT_TRUE(log.since().empty());
 }
 
+// --- putting the new file in place --------------------------------------------------------
+
+struct SwapCase {
+  const char* name;
+  bool new_file_exists;
+  bool stale_aside;         // a "Clipdex.exe.old" from an earlier update lies there
+  bool aside_in_use;        // ... and is still open
+  bool target_locked;       // the target is open without delete sharing
+  bool replaced;
+};
+
+class Swap : public Transfer, public ::testing::WithParamInterface<SwapCase> {};
+
+TEST_P(Swap, EitherPutsTheNewFileInPlaceOrLeavesTheTargetAsItWas) {
+  const SwapCase& c = GetParam();
+  const std::string fresh = dir_ + "\\new.tmp", aside = target_ + ".old";
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  if (c.new_file_exists) {
+    ASSERT_TRUE(probe::write_file(fresh, "MZ new"));
+  }
+  if (c.stale_aside) {
+    ASSERT_TRUE(probe::write_file(aside, "MZ stale"));
+  }
+  HANDLE held = INVALID_HANDLE_VALUE;
+  if (c.aside_in_use) held = CreateFileA(aside.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (c.target_locked) held = CreateFileA(target_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  bool ok = replace_file(target_.c_str(), fresh.c_str());
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  EXPECT_EQ(ok, c.replaced);
+  EXPECT_EQ(probe::read_file(target_), c.replaced ? "MZ new" : kOldProgram);
+  if (!c.replaced && c.new_file_exists) {
+    EXPECT_EQ(probe::read_file(fresh), "MZ new") << "kept for the caller";
+  }
+  if (c.replaced) {
+    EXPECT_FALSE(probe::exists(fresh));
+  }
+  // Nothing else than what was there before, apart from an aside name still in use.
+  for (const std::string& f : leftovers())
+    EXPECT_TRUE(f == "new.tmp" || (c.aside_in_use && f == "Clipdex.exe.old") ||
+                (!c.replaced && c.stale_aside && f == "Clipdex.exe.old"))
+        << f;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Swap,
+                         ::testing::Values(SwapCase{"plain", true, false, false, false, true},
+                                           SwapCase{"stale_aside_is_reused", true, true, false, false, true},
+                                           SwapCase{"aside_in_use_gets_another_name", true, true, true, false, true},
+                                           SwapCase{"new_file_gone_puts_the_old_back", false, false, false, false, false},
+                                           SwapCase{"locked_target_stays", true, false, false, true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // --- progress, repeated starts and release ---------------------------------------------------
 
 TEST_F(Transfer, ProgressCountsTheBytesReceivedWhileTheServerPauses) {

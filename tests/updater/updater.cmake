@@ -19,6 +19,7 @@ if(CX_WINDOWS)
   string(REPEAT "00" 9998 cx_zeros_9998)
   string(REPEAT "00" 4998 cx_zeros_4998)
   string(CONFIGURE [=[{
+  "/soft/clipdex/clipdex.txt": {"body": "new=[V1.1]\r\ndownload=[http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe]\r\n", "content_type": "text/plain"},
   "/soft/clipdex/Clipdex.exe": {"body_file": "$<TARGET_FILE:updater_marker>", "content_type": "application/octet-stream"},
   "/soft/clipdex/nolength.exe": {"body_file": "$<TARGET_FILE:updater_marker>", "content_length": false},
   "/soft/clipdex/chunked.exe": {"body_file": "$<TARGET_FILE:updater_marker>", "chunked": true, "chunk_size": 1000},
@@ -43,4 +44,8 @@ if(CX_WINDOWS)
   target_compile_definitions(updater_library_test PRIVATE CX_UPDATA_DLL="$<TARGET_FILE:updata>")
   cx_browser_recorder(updater_library_test)
   add_dependencies(updater_library_test updata updater_marker updater_host)
+  if(TARGET Clipdex)
+    target_compile_definitions(updater_library_test PRIVATE CX_PROGRAM="$<TARGET_FILE:Clipdex>")
+    add_dependencies(updater_library_test Clipdex)
+  endif()
 endif()
