@@ -254,22 +254,48 @@ Text decode_escapes(const Text& input) {
   return restore_apostrophes_and_breaks(result);
 }
 
+namespace {
+
+// The window gets its turn while a long answer is decoded. Under Wine even a
+// check of an empty queue is a round trip to the server (30-50 us), which per
+// character would make a 1 MB answer take most of a minute; once per
+// kCharsPerTurn characters keeps the window answering within a fraction of a
+// millisecond at a cost of a few milliseconds per megabyte.
+constexpr size_t kCharsPerTurn = 256;
+
+class WindowTurns {
+ public:
+  void pass(size_t chars) {
+    count_ += chars;
+    if (count_ >= next_) {
+      process_events();
+      next_ = count_ + kCharsPerTurn;
+    }
+  }
+
+ private:
+  size_t count_ = 0;
+  size_t next_ = 1;  // the first character already yields
+};
+
+}  // namespace
+
 Text percent_decode_fallback(const Text& s) {
+  WindowTurns turns;
   std::string_view v = s.view();
   std::string out;
   out.reserve(v.size());
   static constexpr ByteSet kStops("%");
   size_t i = 0;
   while (i < v.size()) {
-    // A run of plain characters: each takes its turn at the window, then the
-    // run is copied at once.
+    // A run of plain characters is copied at once.
     size_t plain_end = i;
     while (plain_end < v.size() && !kStops.has[uint8_t(v[plain_end])]) ++plain_end;
-    for (size_t k = i; k < plain_end; ++k) process_events();
+    turns.pass(plain_end - i);
     out.append(v.data() + i, plain_end - i);
     i = plain_end;
     if (i >= v.size()) break;
-    process_events();
+    turns.pass(1);
     size_t escape = 0;  // length of the escape at i, digits included
     size_t digits_at = 0;
     if (v[i] == '%') {
@@ -291,8 +317,7 @@ Text percent_decode_fallback(const Text& s) {
     int64_t unit = hex_to_integer(Text::copy(v.data() + digits_at, escape - (digits_at - i)));
     Text decoded = utf16_bytes_to_text(to_bytes(unit));
     out.append(decoded.c_str(), size_t(decoded.length()));
-    // The escape's other characters take their turn at the window as well.
-    for (size_t k = 1; k < escape; ++k) process_events();
+    turns.pass(escape - 1);
     i += escape;
   }
   return Text::copy(out);
