@@ -14,6 +14,13 @@ namespace {
 
 constexpr int kFirstReadSize = 512;
 
+// Changes to the rows reach the screen within this time. Repainting the
+// list and its scroll bar after every single row costs more than the row
+// itself, so while rows arrive in quick succession the painting is done
+// once per interval, when the thread next handles its messages.
+constexpr UINT kRepaintDelayMs = 20;
+constexpr UINT_PTR kRepaintTimer = 0x43580001;
+
 int column_format(const ColumnSpec& c) {
   int fmt = c.alignment == ALIGN_CENTRE ? LVCFMT_CENTER : c.alignment == ALIGN_FAR ? LVCFMT_RIGHT : LVCFMT_LEFT;
   if (c.picture_on_right) fmt |= LVCFMT_BITMAP_ON_RIGHT;
@@ -62,8 +69,13 @@ class ListView final : public Control {
     return true;
   }
 
+  ~ListView() override {
+    if (repaint_pending_ && IsWindow(hwnd_)) KillTimer(hwnd_, kRepaintTimer);
+  }
+
   bool get(int32_t, Cell*) override { return false; }
   bool set(int32_t, const Cell&) override { return false; }
+  void settle() override { repaint_now(); }
 
   int32_t row_count() const { return int32_t(SendMessageA(hwnd_, LVM_GETITEMCOUNT, 0, 0)); }
 
@@ -73,6 +85,7 @@ class ListView final : public Control {
   }
 
   int32_t insert(int32_t position, const char* text, int32_t image, int32_t indent, int32_t value) {
+    repaint_soon();
     LVITEMA it{};
     it.mask = LVIF_TEXT | LVIF_PARAM | LVIF_INDENT;
     it.iItem = position < 0 ? row_count() : position;
@@ -89,6 +102,7 @@ class ListView final : public Control {
 
   bool set_cell(int32_t row, int32_t column, const char* text) {
     if (row < 0 || row >= row_count() || column < 0 || column >= column_count()) return false;
+    repaint_soon();
     LVITEMA it{};
     it.iSubItem = column;
     it.pszText = const_cast<char*>(text);
@@ -117,10 +131,37 @@ class ListView final : public Control {
     return t;
   }
 
-  void delete_all() { SendMessageA(hwnd_, LVM_DELETEALLITEMS, 0, 0); }
+  void delete_all() {
+    repaint_soon();
+    SendMessageA(hwnd_, LVM_DELETEALLITEMS, 0, 0);
+  }
 
  private:
+  // Holds the list's painting back until the repaint timer comes due.
+  void repaint_soon() {
+    if (repaint_pending_ || !IsWindowVisible(hwnd_)) return;
+    SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
+    if (!SetTimer(hwnd_, kRepaintTimer, kRepaintDelayMs, repaint_due)) {
+      SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
+      return;
+    }
+    repaint_pending_ = true;
+  }
+
+  void repaint_now() {
+    if (!repaint_pending_) return;
+    repaint_pending_ = false;
+    KillTimer(hwnd_, kRepaintTimer);
+    SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);  // the list updates its scroll bars and repaints
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+  }
+
+  static void CALLBACK repaint_due(HWND hwnd, UINT, UINT_PTR, DWORD) {
+    if (auto* self = static_cast<ListView*>(Control::from_hwnd(hwnd))) self->repaint_now();
+  }
+
   const ListDef& def_;
+  bool repaint_pending_ = false;
 };
 
 ListView& resolve_list(ControlRef list) {

@@ -44,6 +44,7 @@ RECT live_rect(HWND hwnd) {
 }
 
 Cell get_common(Target& t, int32_t number) {
+  if (Control* c = t.control()) c->settle();
   StoredCommon& s = t.stored();
   HWND hwnd = t.hwnd();
   if (hwnd) {
@@ -84,6 +85,7 @@ void move_live(Target& t, HWND hwnd, int32_t number, int32_t value) {
 }
 
 void set_common(Target& t, int32_t number, const Cell& value) {
+  if (Control* c = t.control()) c->settle();
   StoredCommon& s = t.stored();
   HWND hwnd = t.hwnd();
   bool child = t.item != nullptr;

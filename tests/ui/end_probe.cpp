@@ -1,0 +1,151 @@
+// A program that ends itself in one of several ways, for the tests of the
+// end of the program and of run-time errors. It prints what its end
+// routines do and the text of any message box it shows (which a thread of
+// its own then closes), so that the test can compare.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "services/runtime.h"
+#include "ui/access.h"
+#include "ui/definition.h"
+#include "ui/dispatch.h"
+#include "ui/main_window.h"
+
+namespace {
+
+using namespace cx;
+
+void say(const char* s) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s, DWORD(std::strlen(s)), &written, nullptr);
+}
+
+BOOL CALLBACK find_box(HWND hwnd, LPARAM lp) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  char cls[32] = {0};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && std::strcmp(cls, "#32770") == 0) {
+    *reinterpret_cast<HWND*>(lp) = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Reports and closes the first message box; gives up after 20 s.
+DWORD WINAPI answer_first_box(void*) {
+    for (int i = 0; i < 2000; ++i) {
+      HWND box = nullptr;
+      EnumWindows(find_box, LPARAM(&box));
+      if (box) {
+        Sleep(100);
+        char text[1024] = {0};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        say("box:");
+        say(text);
+        say("\n");
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return 0;
+      }
+      Sleep(10);
+    }
+  return 0;
+}
+
+void answer_message_boxes() { CloseHandle(CreateThread(nullptr, 0, answer_first_box, nullptr, 0, nullptr)); }
+
+DWORD WINAPI end_with_five(void*) { end_program(5); }
+
+int32_t on_destroyed_end() {
+  say("destroyed\n");
+  end_program(0);
+}
+int32_t on_destroyed_say() {
+  say("destroyed\n");
+  return 1;
+}
+
+constexpr uint32_t kProbeWindow = 0x7E000100;
+constexpr EventBinding kEvents[] = {{2, 0}};
+const ItemDef kItems[] = {
+    {0x00020001, TAG_BUTTON, "b", 10, 10, 80, 24, ITEM_VISIBLE, {},
+     ButtonDef{"probe", false, ALIGN_CENTRE, ALIGN_CENTRE, nullptr}},
+};
+const WindowDef kWindow{kProbeWindow, "probe", 10, 10, 200, 120, ITEM_VISIBLE, BORDER_FIXED_SINGLE, true, true,
+                        false, true, false, true, 0xFFFFFF, START_STORED, START_NORMAL, {}, kEvents, kItems};
+
+void first_routine() { say("first\n"); }
+void second_routine() { say("second\n"); }
+void release_routine() { say("release\n"); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 98;
+  std::string mode = argv[1];
+  runtime_startup();
+  registry_startup();
+  register_window_definition(kWindow);
+  answer_message_boxes();
+
+  if (mode == "end") {
+    EventHandler handlers[] = {on_destroyed_say};
+    register_handlers(handlers, 1);
+    register_end_routine(first_routine);
+    register_end_routine(second_routine);
+    register_service_release(release_routine);
+    load_window(kProbeWindow);
+    end_program(7);
+  }
+  if (mode == "close") {
+    EventHandler handlers[] = {on_destroyed_end};
+    register_handlers(handlers, 1);
+    register_end_routine(first_routine);
+    load_window(kProbeWindow);
+    PostMessageA(static_cast<HWND>(window_handle(kProbeWindow)), WM_CLOSE, 0, 0);
+    run_message_loop();
+    say("loop returned\n");
+    return 97;
+  }
+  if (mode == "other-thread") {
+    register_end_routine(first_routine);
+    load_window(kProbeWindow);
+    HANDLE t = CreateThread(nullptr, 0, end_with_five, nullptr, 0, nullptr);
+    WaitForSingleObject(t, 20000);
+    return 96;
+  }
+  if (mode == "load-missing") load_window(0x12345678);
+  if (mode == "event-no-window") {
+    EventRecord ev{0x12345678, 0, 0, 0, nullptr, false, 0};
+    deliver_event(ev);
+  }
+  if (mode == "event-no-item") {
+    EventRecord ev{MAIN_WINDOW_ID, 0x777, 0, 0, nullptr, false, 0};
+    deliver_event(ev);
+  }
+  if (mode == "event-invalid") {
+    EventRecord ev{MAIN_WINDOW_ID, ID_DIALOG, 0, 0, nullptr, false, 0};
+    deliver_event(ev);
+  }
+  if (mode == "property-no-window") get_property(ControlRef{0x12345678, 1, TAG_BUTTON}, PROP_LEFT);
+  if (mode == "property-missing-item") get_property(ControlRef{MAIN_WINDOW_ID, 0x777, TAG_BUTTON}, PROP_LEFT);
+  if (mode == "property-not-loaded") get_property(按钮1, BUTTON_CAPTION);
+  if (mode == "property-after-destroy") {
+    load_window(MAIN_WINDOW_ID);
+    DestroyWindow(static_cast<HWND>(window_handle(MAIN_WINDOW_ID)));
+    Cell left = get_property(按钮1, PROP_LEFT);  // the stored value is still there
+    if (cell_as_int(left) != 600) return 95;
+    get_property(按钮1, BUTTON_CAPTION);
+  }
+  if (mode == "list-not-loaded") list_row_count(超级列表框_视频);
+  if (mode == "dialog-not-loaded") show_common_dialog(通用对话框1);
+  if (mode == "list-wrong-kind") {
+    load_window(MAIN_WINDOW_ID);
+    list_row_count(ControlRef{MAIN_WINDOW_ID, ID_EXPORT_BUTTON, TAG_LISTVIEW});
+  }
+  say("still running\n");
+  return 99;
+}

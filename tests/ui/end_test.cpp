@@ -1,0 +1,70 @@
+// How the program ends: end_program in its order, closing the window, a call
+// from another thread, and each run-time error of the window layer (which
+// shows its text and ends with -1). Each case runs in a process of its own.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/ui/ui_support.h"
+
+namespace {
+
+uitest::RunResult probe(const std::string& mode) {
+  return uitest::run_program("\"" + uitest::directory_of_module() + "\\cx_ui_end_probe.exe\" " + mode, 30000);
+}
+
+TEST(ProgramEnd, EndRoutinesRunInOrderThenServiceReleasesThenTheProcessEnds) {
+  uitest::RunResult r = probe("end");
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exit_code, 7u);
+  EXPECT_EQ(r.output, "first\nsecond\nrelease\n") << "closing the window raised no further event";
+}
+
+TEST(ProgramEnd, ClosingTheWindowEndsFromItsDestroyedHandler) {
+  uitest::RunResult r = probe("close");
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exit_code, 0u);
+  EXPECT_EQ(r.output, "destroyed\nfirst\n");
+}
+
+TEST(ProgramEnd, CallFromAnotherThreadEndsTheProcessAtOnceWithItsCode) {
+  uitest::RunResult r = probe("other-thread");
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exit_code, 5u);
+  EXPECT_EQ(r.output.find("still running"), std::string::npos);
+}
+
+TEST(RuntimeErrors, EachFailureOfTheWindowLayerShowsItsTextAndEndsWithMinusOne) {
+  struct Case {
+    const char* mode;
+    const char* text;
+  } cases[] = {
+      {"load-missing", "载入启动窗口失败"},
+      {"event-no-window", "未找到引发事件的窗口"},
+      {"event-no-item", "未找到引发事件的窗口组件"},
+      {"event-invalid", "引发事件的窗口组件无效"},
+      {"property-no-window", "未载入欲访问窗口组件所在的窗口"},
+      {"property-missing-item", "指定窗口或窗口组件不存在或尚未载入"},
+      {"property-not-loaded", "指定窗口尚未载入"},
+      {"property-after-destroy", "指定窗口尚未载入"},
+      {"list-not-loaded", "指定窗口或窗口组件不存在或尚未载入"},
+      {"dialog-not-loaded", "指定窗口或窗口组件不存在或尚未载入"},
+      {"list-wrong-kind", "指定窗口或窗口组件不存在或尚未载入"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    uitest::RunResult r = probe(c.mode);
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exit_code, 0xFFFFFFFFu);
+    EXPECT_EQ(r.output.find("still running"), std::string::npos);
+    std::string box = "box:运行时出错!";
+    EXPECT_EQ(r.output.rfind(box, 0), 0u) << r.output;
+    // The whole error text, and no longer one that merely starts the same.
+    std::string line = std::string(c.text) + "\r\n\n";
+    EXPECT_NE(r.output.find(line), std::string::npos) << r.output;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+// What the main window shows on the screen: the two status labels on top of
+// each other, captions that change, captions wider than their label, and
+// pictures of the window for a person to look at.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/ui/ui_support.h"
+#include "ui/definition.h"
+#include "ui/main_window.h"
+
+namespace cx {
+namespace {
+
+using uitest::Capture;
+using uitest::count_pixels;
+using uitest::is_blue;
+
+const char kLong[] = "正在整理视频内容,准备加载...正在整理视频内容,准备加载...";
+const char kShort[] = "停";
+constexpr RECT kStatusLine{3, 31, 680, 56};
+
+// Pictures go next to the test program (the build folder), whatever the
+// current directory is after a file dialog.
+std::string picture_path(const char* name) { return uitest::directory_of_module() + "\\" + name; }
+
+class Screen : public uitest::WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    hwnd = open(MAIN_WINDOW_ID);
+    ASSERT_NE(hwnd, nullptr);
+    SetForegroundWindow(hwnd);
+    settle();
+  }
+  void settle() {
+    uitest::pump_for(60);
+    UpdateWindow(hwnd);
+    uitest::pump_for(60);
+  }
+  Capture shot() {
+    settle();
+    return uitest::capture_client(hwnd);
+  }
+  static int blue_in(const Capture& c, RECT rc) { return count_pixels(c, rc, is_blue); }
+  HWND hwnd = nullptr;
+};
+
+// The status line split into the far left, the middle and the far right.
+constexpr RECT kLeftPart{3, 31, 200, 56};
+constexpr RECT kMiddle{300, 31, 384, 56};
+constexpr RECT kRightPart{484, 31, 680, 56};
+
+TEST_F(Screen, OnlyTheVisibleOfTheTwoStatusLabelsShowsItsText) {
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(kLong));
+  set_text_property(透明标签_停止信息, LABEL_CAPTION, Text::copy(kShort));
+  Capture progress = shot();
+  ASSERT_GT(progress.width, 0);
+  EXPECT_GT(blue_in(progress, kLeftPart), 0) << "the long progress text is shown";
+  EXPECT_GT(blue_in(progress, kRightPart), 0);
+
+  // Hide one, then show the other, in two steps as the logic does.
+  set_bool_property(透明标签_获取信息, PROP_VISIBLE, false);
+  set_bool_property(透明标签_停止信息, PROP_VISIBLE, true);
+  Capture stop = shot();
+  EXPECT_EQ(blue_in(stop, kLeftPart), 0) << "no trace of the hidden label's text";
+  EXPECT_EQ(blue_in(stop, kRightPart), 0);
+  EXPECT_GT(blue_in(stop, kMiddle), 0) << "the short stop text, centred";
+
+  // And back.
+  set_bool_property(透明标签_停止信息, PROP_VISIBLE, false);
+  set_bool_property(透明标签_获取信息, PROP_VISIBLE, true);
+  Capture again = shot();
+  EXPECT_GT(blue_in(again, kLeftPart), 0);
+}
+
+TEST_F(Screen, ChangingACaptionLeavesNoTraceOfTheOldText) {
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(kLong));
+  ASSERT_GT(blue_in(shot(), kLeftPart), 0);
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(kShort));
+  Capture c = shot();
+  EXPECT_EQ(blue_in(c, kLeftPart), 0);
+  EXPECT_EQ(blue_in(c, kRightPart), 0);
+  EXPECT_GT(blue_in(c, kMiddle), 0);
+}
+
+TEST_F(Screen, EmptyCaptionShowsNothingAndLeavesTheBackgroundWhite) {
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(kLong));
+  ASSERT_GT(blue_in(shot(), kStatusLine), 0);
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text());
+  Capture c = shot();
+  int area = (kStatusLine.right - kStatusLine.left) * (kStatusLine.bottom - kStatusLine.top);
+  EXPECT_EQ(count_pixels(c, kStatusLine, [](uint32_t p) { return p == 0xFFFFFF; }), area);
+}
+
+TEST_F(Screen, CaptionWiderThanItsLabelFillsItEdgeToEdgeAndNoFurther) {
+  std::string wide;
+  for (int i = 0; i < 6; ++i) wide += kLong;
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(wide));
+  Capture c = shot();
+  // One line, not wrapped and not shortened: the text reaches both edges.
+  EXPECT_GT(blue_in(c, RECT{kStatusLine.left, kStatusLine.top, kStatusLine.left + 12, kStatusLine.bottom}), 0);
+  EXPECT_GT(blue_in(c, RECT{kStatusLine.right - 12, kStatusLine.top, kStatusLine.right, kStatusLine.bottom}), 0);
+  // What lies outside the label stays untouched, so a later change leaves
+  // nothing behind there.
+  EXPECT_EQ(blue_in(c, RECT{kStatusLine.right, kStatusLine.top, c.width, kStatusLine.bottom}), 0);
+  EXPECT_EQ(blue_in(c, RECT{0, kStatusLine.top, kStatusLine.left, kStatusLine.bottom}), 0);
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(kShort));
+  Capture after = shot();
+  EXPECT_EQ(blue_in(after, kLeftPart), 0);
+  EXPECT_EQ(blue_in(after, kRightPart), 0);
+}
+
+TEST_F(Screen, CaptionLabelShowsItsTextLeftAligned) {
+  Capture c = shot();
+  EXPECT_GT(blue_in(c, RECT{7, 5, 40, 29}), 0) << "用户名/链接 starts at the left";
+}
+
+TEST_F(Screen, RowsReachTheScreenAMomentAfterTheyAreAdded) {
+  HWND list = uitest::handle_of(超级列表框_视频);
+  RECT first_row{2, 78, 50, 94};  // the ID cell of row 0, below the header
+  auto dark = [](uint32_t p) { return ((p >> 16) & 0xFF) < 80 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80; };
+  ASSERT_EQ(count_pixels(uitest::capture_client(hwnd), first_row, dark), 0);
+  list_insert_row(超级列表框_视频, 0, Text::copy("8888"));
+  EXPECT_TRUE(get_bool_property(超级列表框_视频, PROP_VISIBLE)) << "the list stays visible while rows arrive";
+  uitest::pump_for(100);  // only the thread's own message handling, nothing forced
+  EXPECT_GT(count_pixels(uitest::capture_client(hwnd), first_row, dark), 0);
+
+  EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL);
+  for (int32_t n = 1; n < 40; ++n) {
+    list_insert_row(超级列表框_视频, n, Text::copy(std::to_string(n)));
+    uitest::pump_for(1);
+  }
+  uitest::pump_for(100);
+  EXPECT_TRUE(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) << "the scroll bar follows the rows";
+  list_delete_all(超级列表框_视频);
+  uitest::pump_for(100);
+  EXPECT_EQ(count_pixels(uitest::capture_client(hwnd), first_row, dark), 0) << "emptied on screen too";
+}
+
+TEST_F(Screen, PicturesOfTheWindowAtStartAndWithRows) {
+  SetWindowTextA(uitest::handle_of(编辑框_用户名), "demo-channel");
+  Capture start = uitest::capture_window(hwnd);
+  ASSERT_GT(start.width, 0);
+  EXPECT_TRUE(uitest::write_png(picture_path("ui_main_window_start.png"), start));
+
+  const char* titles[] = {"第一集：开箱与上手体验", "Second video - a longer English title", "第三集 测试视频标题",
+                          "四：演示"};
+  for (int32_t n = 0; n < 4; ++n) {
+    list_insert_row(超级列表框_视频, n, Text::copy(std::to_string(n)));
+    list_set_cell(超级列表框_视频, n, 1, Text::copy(titles[n]));
+    list_set_cell(超级列表框_视频, n, 2, Text::copy("https://www.clipdex.com/watch?v=vid" + std::to_string(n)));
+  }
+  set_text_property(按钮_获取_停止, BUTTON_CAPTION, Text::copy("停止"));
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy("已经全部获取"));
+  settle();
+  Capture rows = uitest::capture_window(hwnd);
+  EXPECT_TRUE(uitest::write_png(picture_path("ui_main_window_rows.png"), rows));
+  // The rows are drawn in black text somewhere in the list.
+  RECT list_area{2, 80, 680, 150};
+  Capture client = uitest::capture_client(hwnd);
+  auto dark = [](uint32_t p) { return ((p >> 16) & 0xFF) < 80 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80; };
+  EXPECT_GT(count_pixels(client, list_area, dark), 0);
+}
+
+}  // namespace
+}  // namespace cx
