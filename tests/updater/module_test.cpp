@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <string>
@@ -170,7 +171,43 @@ struct Picture {
   }
 };
 
-Picture take_picture(HWND w, const char* bmp_path) {
+// Saves the picture as a PNG (8-bit RGB), to be looked at.
+void write_png(const char* path, const Picture& p) {
+  auto be32 = [](std::string& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out += char((v >> shift) & 0xFF);
+  };
+  auto chunk = [&](std::string& out, const char* type, const std::string& data) {
+    be32(out, uint32_t(data.size()));
+    std::string body = std::string(type, 4) + data;
+    out += body;
+    be32(out, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
+  };
+  std::string raw;
+  for (int y = 0; y < p.height; ++y) {
+    raw += '\0';  // no filter
+    for (int x = 0; x < p.width; ++x) {
+      COLORREF c = p.pixels[size_t(y * p.width + x)];
+      raw += char(GetRValue(c));
+      raw += char(GetGValue(c));
+      raw += char(GetBValue(c));
+    }
+  }
+  uLongf size = compressBound(uLong(raw.size()));
+  std::string packed(size, '\0');
+  compress(reinterpret_cast<Bytef*>(&packed[0]), &size, reinterpret_cast<const Bytef*>(raw.data()), uLong(raw.size()));
+  packed.resize(size);
+  std::string header;
+  be32(header, uint32_t(p.width));
+  be32(header, uint32_t(p.height));
+  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
+  std::string png = "\x89PNG\r\n\x1a\n";
+  chunk(png, "IHDR", header);
+  chunk(png, "IDAT", packed);
+  chunk(png, "IEND", "");
+  probe::write_file(path, png);
+}
+
+Picture take_picture(HWND w, const char* png_path) {
   probe::pump_until([] { return false; }, 300);
   RECT r;
   GetWindowRect(w, &r);
@@ -196,18 +233,7 @@ Picture take_picture(HWND w, const char* bmp_path) {
   const uint32_t* px = static_cast<const uint32_t*>(bits);
   for (int i = 0; i < p.width * p.height; ++i)
     p.pixels.push_back(RGB((px[i] >> 16) & 0xFF, (px[i] >> 8) & 0xFF, px[i] & 0xFF));
-  if (bmp_path) {  // kept for looking at; the copy from the screen leaves alpha 0
-    for (int i = 0; i < p.width * p.height; ++i) static_cast<uint32_t*>(bits)[i] |= 0xFF000000u;
-    BITMAPFILEHEADER fh = {};
-    DWORD image = DWORD(p.width * p.height * 4);
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
-    fh.bfSize = fh.bfOffBits + image;
-    std::string file(reinterpret_cast<const char*>(&fh), sizeof fh);
-    file.append(reinterpret_cast<const char*>(&bi.bmiHeader), sizeof bi.bmiHeader);
-    file.append(static_cast<const char*>(bits), image);
-    probe::write_file(bmp_path, file);
-  }
+  if (png_path) write_png(png_path, p);
   SelectObject(mem, old);
   DeleteObject(dib);
   DeleteDC(mem);
@@ -229,7 +255,7 @@ TEST_F(UpdaterModule, ScreenShowsTheLabelTheButtonAndAHalfFilledBar) {
   on_transfer_event(TRANSFER_TOTAL_SIZE, 0, 10000, 0, 0);
   ScriptedTransfer::done = 5000;
   on_timer_tick();
-  Picture half = take_picture(module_window(), (probe::module_folder() + "\\updater_window.bmp").c_str());
+  Picture half = take_picture(module_window(), (probe::module_folder() + "\\updater_window.png").c_str());
   // Inside the bar's frame: the left half has taken the fill colour, the right half has not.
   const int y = 10 + 12;
   COLORREF trough = half.at(8 + 184 - 6, y);

@@ -3,7 +3,7 @@
 if(CX_WINDOWS)
   include(${CMAKE_CURRENT_LIST_DIR}/tools/wine_test_helpers.cmake)
 
-  cx_add_test(NAME updater_module_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/module_test.cpp LIBS cx_updater_module
+  cx_add_test(NAME updater_module_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/module_test.cpp LIBS cx_updater_module ZLIB::ZLIB
               TIMEOUT 300)
   cx_browser_recorder(updater_module_test)
 
@@ -29,7 +29,7 @@ if(CX_WINDOWS)
   "/soft/clipdex/truncated.exe": {"body_hex": "4d5a@cx_zeros_4998@", "content_length": 10000, "close": true},
   "/soft/clipdex/empty.exe": {"body": "", "content_type": "application/octet-stream"},
   "/soft/clipdex/stall.exe": {"body_hex": "4d5a@cx_zeros_9998@", "stall": {"after": 5000, "seconds": 6}},
-  "/soft/clipdex/stall_long.exe": {"body_hex": "4d5a@cx_zeros_9998@", "stall": {"after": 5000, "seconds": 40}}
+  "/soft/clipdex/stall_long.exe": {"body_hex": "4d5a@cx_zeros_9998@", "stall": {"after": 5000, "seconds": 25}}
 }
 ]=] cx_updater_routes @ONLY)
   set(cx_updater_routes_file ${CMAKE_CURRENT_BINARY_DIR}/updater_routes.json)
