@@ -21,6 +21,7 @@ import fcntl
 import hashlib
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -542,7 +543,28 @@ def outside(args):
            "--driver", os.path.abspath(args.driver), "--work", work, "--templates", os.path.abspath(args.templates)]
     if args.interactive:
         cmd.append("--interactive")
-    return subprocess.run(cmd).returncode
+    runner = subprocess.Popen(cmd)
+
+    def interrupted(*_):
+        raise KeyboardInterrupt
+    signal.signal(signal.SIGTERM, interrupted)
+    try:
+        return runner.wait()
+    except KeyboardInterrupt:
+        # The command inside runs in a process group of its own, out of reach of
+        # the terminal's interrupt: end it, and the runner removes the namespace.
+        pids = subprocess.run(["ip", "netns", "pids", name], stdout=subprocess.PIPE, text=True).stdout.split()
+        for pid in pids:
+            try:
+                os.kill(int(pid), signal.SIGTERM)
+            except OSError:
+                pass
+        try:
+            runner.wait(60)
+        except subprocess.TimeoutExpired:
+            runner.terminate()
+            runner.wait(30)
+        return 130
 
 
 def main():
