@@ -28,6 +28,7 @@
 //   state button=<t> enabled=<0|1> progress=<t> progress_visible=<0|1>
 //         stop=<t> stop_visible=<0|1> user=<0|1> channel=<0|1> url=<0|1> rows=<n>
 //   rows <n>, then n lines: row <id> <title> <link>
+//   shot <width>x<height>
 //   exit <code>
 //   error <what>      (then the program is ended and the driver exits with 2)
 #include <windows.h>
