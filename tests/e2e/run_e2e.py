@@ -231,7 +231,9 @@ def case_three_pages():
 
 def case_url_mode():
     ch = site.channel("UCthreePagesEnglish01")
-    steps = ["start", "type:" + site.SITE + ch.listing_path, "click:url", "state", "run", "state", "rows", "close"]
+    # Typing after the address was built changes nothing: the run asks for the built one.
+    steps = ["start", "type:" + site.SITE + ch.listing_path, "click:url", "type:typed-afterwards", "state", "run",
+             "state", "rows", "close"]
 
     def verify(t, log):
         before, after = t.states()
@@ -248,17 +250,19 @@ def case_stop_during_second_page():
     steps = ["start"] + select_user(ch.name) + [
         "click:fetch", "wait-running", "wait-log:1:" + hx("GET " + second + " "),
         "click:fetch", "wait-button:0:" + hx(FETCH), "state", "wait-idle", "state", "rows",
-        "sleep:1000", "close"]
+        "sleep:1000"] + select_user("trio") + ["run", "state", "close"]
 
     def verify(t, log):
-        stopping, after = t.states()
+        stopping, after, next_run = t.states()
         check(stopping["stop_visible"] == 1 and stopping["progress_visible"] == 0, "stop label not shown on stop")
         check(stopping["stop"] == STOPPING, "stop label reads %r" % stopping["stop"].decode("gbk", "replace"))
         check_rows(t.row_lists()[0], site.expected_rows(ch, pages=2), "stopped during the second page")
         check(after["button"] == FETCH and after["enabled"] == 1, "button not restored after the stop")
         check(after["stop_visible"] == 1 and after["stop"] == ALL_STOPPED,
               "stop label after the run: %r" % after["stop"].decode("gbk", "replace"))
-        check_site_paths(log, [ch.page_path(0), second])
+        # The stop label stays until the next run, which shows the progress label again.
+        check_idle(next_run, DONE, "the run after the stopped one")
+        check_site_paths(log, [ch.page_path(0), second, site.channel("trio").page_path(0)])
     return steps, verify
 
 
