@@ -39,15 +39,15 @@ constexpr EventBinding kFetchClicked[] = {{0, H_FETCH_STOP_CLICKED}};
 constexpr uint32_t kShown = ITEM_VISIBLE;
 constexpr uint32_t kShownTab = ITEM_VISIBLE | ITEM_TABSTOP;
 
-LabelDef label(const char* caption, int32_t h_align) {
+constexpr LabelDef label(const char* caption, int32_t h_align) {
   return LabelDef{caption, EFFECT_NONE, &kLabelFont, kBlue, h_align, false, ALIGN_CENTRE};
 }
 
-CheckBoxDef check_box(const char* caption, bool checked) {
+constexpr CheckBoxDef check_box(const char* caption, bool checked) {
   return CheckBoxDef{caption, checked, false, false, false, true, ALIGN_NEAR, ALIGN_CENTRE, kBlack, kWhite, nullptr};
 }
 
-ButtonDef push_button(const char* caption) { return ButtonDef{caption, false, ALIGN_CENTRE, ALIGN_CENTRE, nullptr}; }
+constexpr ButtonDef push_button(const char* caption) { return ButtonDef{caption, false, ALIGN_CENTRE, ALIGN_CENTRE, nullptr}; }
 
 const ItemDef kMainItems[] = {
     {ID_MENU_TITLE, TAG_MENU, "", 0, 0, 0, 0, kShown, {}, MenuDef{"菜单", 0, H_NONE}},

@@ -12,7 +12,10 @@
 namespace {
 
 uitest::RunResult probe(const std::string& mode) {
-  return uitest::run_program("\"" + uitest::directory_of_module() + "\\cx_ui_end_probe.exe\" " + mode, 30000);
+  std::string command = uitest::directory_of_module();
+  command.insert(0, 1, '"');
+  command.append("\\cx_ui_end_probe.exe\" ").append(mode);
+  return uitest::run_program(command, 30000);
 }
 
 TEST(ProgramEnd, EndRoutinesRunInOrderThenServiceReleasesThenTheProcessEnds) {

@@ -40,21 +40,6 @@ TEST(PackedColumns, StoredVideoColumnsDecodeToIdNameAndLink) {
   EXPECT_EQ(video_list_settings().columns.size(), 60u);
 }
 
-TEST(PackedColumns, EntrySizeIsThirteenBytesPlusCaptionAndZero) {
-  struct Case {
-    ColumnSpec spec;
-    size_t bytes;
-  } cases[] = {
-      {{false, -1, 0, 50, "ID"}, 16},
-      {{false, -1, 0, 150, "视频名称"}, 22},
-      {{true, 3, 2, 1, ""}, 14},
-  };
-  for (const Case& c : cases) {
-    std::vector<uint8_t> packed = encode_columns(std::span<const ColumnSpec>(&c.spec, 1));
-    EXPECT_EQ(packed.size(), c.bytes) << c.spec.caption;
-  }
-}
-
 TEST(PackedColumns, FieldsAreLittleEndianInOrder) {
   ColumnSpec spec{true, -1, 2, 0x01020304, "x"};
   std::vector<uint8_t> p = encode_columns(std::span<const ColumnSpec>(&spec, 1));
@@ -198,82 +183,6 @@ TEST(MainWindowDefinition, ReferencesMatchTheItemsTheyName) {
       }
     EXPECT_TRUE(found) << ref.control;
   }
-}
-
-TEST(MainWindowDefinition, EventBindingsLeadToTheirHandlerSlots) {
-  struct Expected {
-    uint32_t id;  // 0: the window
-    int32_t event;
-    int32_t slot;
-  } expected[] = {
-      {0, 0, H_MAIN_WINDOW_CREATED},       {0, 2, H_MAIN_WINDOW_DESTROYED},
-      {ID_FETCH_BUTTON, 0, H_FETCH_STOP_CLICKED}, {ID_EXPORT_BUTTON, 0, H_EXPORT_LIST},
-      {ID_OPTION_USER, 0, H_OPTION_USER_CLICKED}, {ID_OPTION_CHANNEL, 0, H_OPTION_CHANNEL_CLICKED},
-      {ID_OPTION_URL, 0, H_OPTION_URL_CLICKED},
-  };
-  const WindowDef& w = main_window_definition();
-  size_t bound = w.events.size();
-  for (const ItemDef& item : w.items) bound += item.events.size();
-  EXPECT_EQ(bound, std::size(expected)) << "no other event has a handler";
-  for (const Expected& e : expected) {
-    std::span<const EventBinding> events = w.events;
-    if (e.id != 0)
-      for (const ItemDef& item : w.items)
-        if (item.id == e.id) events = item.events;
-    bool found = false;
-    for (const EventBinding& b : events)
-      if (b.event == e.event) {
-        found = true;
-        EXPECT_EQ(b.slot, e.slot) << e.id;
-      }
-    EXPECT_TRUE(found) << e.id << " event " << e.event;
-  }
-  struct Menu {
-    uint32_t id;
-    const char* caption;
-    uint32_t parent;
-    int32_t slot;
-  } menus[] = {
-      {ID_MENU_TITLE, "菜单", 0, H_NONE},
-      {ID_MENU_SITE, "官方网站", ID_MENU_TITLE, H_OPEN_MAKER_SITE},
-      {ID_MENU_UPDATE, "检查更新", ID_MENU_TITLE, H_CHECK_FOR_UPDATE},
-  };
-  for (const Menu& m : menus)
-    for (const ItemDef& item : w.items)
-      if (item.id == m.id) {
-        const MenuDef& d = std::get<MenuDef>(item.settings);
-        EXPECT_STREQ(d.caption, m.caption);
-        EXPECT_EQ(d.parent, m.parent);
-        EXPECT_EQ(d.slot, m.slot);
-      }
-}
-
-TEST(MainWindowDefinition, LabelsUseBlueArialNarrowTwelveSingleLineCentredVertically) {
-  struct Expected {
-    uint32_t id;
-    int32_t h_align;
-    const char* caption;
-  } expected[] = {
-      {ID_CAPTION_LABEL, ALIGN_NEAR, "用户名/链接"},
-      {ID_PROGRESS_LABEL, ALIGN_CENTRE, ""},
-      {ID_STOP_LABEL, ALIGN_CENTRE, ""},
-  };
-  for (const Expected& e : expected)
-    for (const ItemDef& item : main_window_definition().items)
-      if (item.id == e.id) {
-        const LabelDef& l = std::get<LabelDef>(item.settings);
-        EXPECT_EQ(l.h_align, e.h_align) << item.name;
-        EXPECT_STREQ(l.caption, e.caption);
-        EXPECT_EQ(l.v_align, ALIGN_CENTRE);
-        EXPECT_FALSE(l.word_wrap);
-        EXPECT_EQ(l.effect, EFFECT_NONE);
-        EXPECT_EQ(l.text_colour, 0xFF0000u) << "RGB(0, 0, 255)";
-        ASSERT_NE(l.font, nullptr);
-        EXPECT_EQ(l.font->height, -12);
-        EXPECT_EQ(l.font->weight, 400);
-        EXPECT_STREQ(l.font->face, "Arial Narrow");
-        EXPECT_EQ(l.font->italic | l.font->underline | l.font->strike_out, 0);
-      }
 }
 
 // --- the icon ---------------------------------------------------------------
