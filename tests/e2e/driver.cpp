@@ -15,6 +15,7 @@
 //   wait-log:N:TEXT       the fixture's request log ($CX_FIXTURE_LOG) holds TEXT N times
 //   wait-progress:TEXT    the progress label reads TEXT
 //   sleep:MS
+//   touch:PATH            create the (empty) file PATH
 //   state                 print the button, labels, option boxes and row count
 //   rows                  print every row of the list
 //   save:PATH             export: click, fill the save dialog with PATH, confirm
@@ -34,6 +35,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -135,17 +137,39 @@ std::string class_of(HWND h) {
   return buf;
 }
 
+HWND find_main_window();
+
+// The program waits for its transfers with a wake mask that leaves out sent
+// messages, so a message of ours could wait for the whole transfer. While one
+// is outstanding, no-op messages posted to the main window wake that wait.
+std::atomic<HWND> g_nudge_target{nullptr};
+
+DWORD WINAPI nudger(void*) {
+  for (;;) {
+    if (HWND h = g_nudge_target.load()) PostMessageA(h, WM_NULL, 0, 0);
+    Sleep(30);
+  }
+}
+
+bool send_to_program(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT timeout_ms, DWORD_PTR* result) {
+  static const HANDLE thread = CreateThread(nullptr, 0, nudger, nullptr, 0, nullptr);
+  (void)thread;
+  g_nudge_target = find_main_window();
+  const BOOL ok = SendMessageTimeoutA(h, msg, wp, lp, SMTO_NORMAL, timeout_ms, result);
+  g_nudge_target = nullptr;
+  return ok != FALSE;
+}
+
 // The control's own answer to WM_GETTEXT (labels keep their caption themselves).
 std::string text_of(HWND h) {
   DWORD_PTR len = 0;
-  if (!SendMessageTimeoutA(h, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &len)) {
+  if (!send_to_program(h, WM_GETTEXTLENGTH, 0, 0, kSendTimeoutMs, &len)) {
     if (child_ended()) fail("program ended");
     fail("window does not answer WM_GETTEXTLENGTH");
   }
   std::string buf(len + 64, '\0');
   DWORD_PTR got = 0;
-  if (!SendMessageTimeoutA(h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_NORMAL,
-                           kSendTimeoutMs, &got))
+  if (!send_to_program(h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), kSendTimeoutMs, &got))
     fail("window does not answer WM_GETTEXT");
   buf.resize(std::strlen(buf.c_str()));
   return buf;
@@ -259,14 +283,14 @@ void click(HWND h) { PostMessageA(h, BM_CLICK, 0, 0); }
 
 bool checked(HWND h) {
   DWORD_PTR r = 0;
-  if (!SendMessageTimeoutA(h, BM_GETCHECK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &r)) fail("no BM_GETCHECK answer");
+  if (!send_to_program(h, BM_GETCHECK, 0, 0, kSendTimeoutMs, &r)) fail("no BM_GETCHECK answer");
   return r == BST_CHECKED;
 }
 
 // The window thread has handled a message sent now, i.e. it is pumping.
 void round_trip() {
   DWORD_PTR r = 0;
-  if (!SendMessageTimeoutA(main_window(), WM_NULL, 0, 0, SMTO_NORMAL, g_timeout_ms, &r))
+  if (!send_to_program(main_window(), WM_NULL, 0, 0, g_timeout_ms, &r))
     fail("window thread does not answer");
 }
 
@@ -305,7 +329,7 @@ class RemoteBlock {
 
 int row_count() {
   DWORD_PTR n = 0;
-  if (!SendMessageTimeoutA(control(kVideoList), LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &n))
+  if (!send_to_program(control(kVideoList), LVM_GETITEMCOUNT, 0, 0, kSendTimeoutMs, &n))
     fail("no LVM_GETITEMCOUNT answer");
   return static_cast<int>(n);
 }
@@ -324,8 +348,7 @@ std::string cell(int row, int column) {
     const char zero = 0;
     block.write(sizeof(LVITEMA), &zero, 1);
     DWORD_PTR len = 0;
-    if (!SendMessageTimeoutA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(block.at(0)), SMTO_NORMAL,
-                             kSendTimeoutMs, &len))
+    if (!send_to_program(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(block.at(0)), kSendTimeoutMs, &len))
       fail("no LVM_GETITEMTEXTA answer");
     if (len + 1 < cap) {
       std::string text(len, '\0');
@@ -449,8 +472,7 @@ void step_save(const std::string* path) {
     HWND name = file_name_box(dialog);
     if (!name) fail("save dialog has no name box");
     DWORD_PTR r = 0;
-    if (!SendMessageTimeoutA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path->c_str()), SMTO_NORMAL,
-                             kSendTimeoutMs, &r))
+    if (!send_to_program(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path->c_str()), kSendTimeoutMs, &r))
       fail("name box does not take the text");
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
   } else {
@@ -533,8 +555,7 @@ void run_step(const std::string& step) {
   } else if (name == "type") {
     const std::string text = unhex_arg(arg);
     DWORD_PTR r = 0;
-    if (!SendMessageTimeoutA(control(kNameEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
-                             kSendTimeoutMs, &r))
+    if (!send_to_program(control(kNameEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), kSendTimeoutMs, &r))
       fail("name box does not take the text");
   } else if (name == "click") {
     HWND target = click_target(arg);
@@ -542,7 +563,7 @@ void run_step(const std::string& step) {
       click(target);
     } else {
       DWORD_PTR r = 0;
-      if (!SendMessageTimeoutA(target, BM_CLICK, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &r)) fail("click not answered");
+      if (!send_to_program(target, BM_CLICK, 0, 0, kSendTimeoutMs, &r)) fail("click not answered");
     }
   } else if (name == "wait-button") {
     const bool enabled = arg.rfind("1:", 0) == 0;
@@ -568,6 +589,11 @@ void run_step(const std::string& step) {
   } else if (name == "wait-progress") {
     const std::string text = unhex_arg(arg);
     wait_for("the progress text", [&] { return text_of(control(kProgressLabel)) == text; });
+  } else if (name == "touch") {
+    const std::string path = unhex_arg(arg);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) fail("cannot create " + path);
+    std::fclose(f);
   } else if (name == "sleep") {
     Sleep(std::atoi(arg.c_str()));
   } else if (name == "state") {

@@ -244,12 +244,18 @@ def case_url_mode():
     return steps, verify
 
 
-def case_stop_during_second_page():
+def release_step(work):
+    """The driver's step that lets the held continuation answer go."""
+    return "touch:" + hx(dos_path(os.path.join(work, "release")))
+
+
+def case_stop_during_second_page(work):
     ch = site.channel("slowpoke")
     second = ch.page_path(1)
+    # The second page's answer is held until the stop has been seen.
     steps = ["start"] + select_user(ch.name) + [
         "click:fetch", "wait-running", "wait-log:1:" + hx("GET " + second + " "),
-        "click:fetch", "wait-button:0:" + hx(FETCH), "state", "wait-idle", "state", "rows",
+        "click:fetch", "wait-button:0:" + hx(FETCH), "state", release_step(work), "wait-idle", "state", "rows",
         "sleep:1000"] + select_user("trio") + ["run", "state", "close"]
 
     def verify(t, log):
@@ -335,14 +341,14 @@ def case_export(work):
     return steps, verify
 
 
-def case_close_during_run():
+def case_close_during_run(work):
     ch = site.channel("slowpoke")
     second = ch.page_path(1)
     steps = ["start"] + select_user(ch.name) + ["click:fetch", "wait-running", "wait-log:1:" + hx("GET " + second + " "),
-                                                "close"]
+                                                "close", release_step(work)]
 
     def verify(t, log):
-        time.sleep(8)  # past the slow answer: a run still going would now ask for the third page
+        time.sleep(8)  # past the held answer: a run still going would now ask for the third page
         check_site_paths(read_log(os.environ["CX_FIXTURE_LOG"]), [ch.page_path(0), second])
     return steps, verify
 
@@ -350,13 +356,13 @@ def case_close_during_run():
 CASES = {
     "three_pages": lambda work: case_three_pages(),
     "url_mode": lambda work: case_url_mode(),
-    "stop_during_second_page": lambda work: case_stop_during_second_page(),
+    "stop_during_second_page": case_stop_during_second_page,
     "empty_first_page": lambda work: case_empty_first_page(),
     "persistent_503": lambda work: case_persistent_503(),
     "single_503": lambda work: case_single_503(),
     "loop_back": lambda work: case_loop_back(),
     "export": case_export,
-    "close_during_run": lambda work: case_close_during_run(),
+    "close_during_run": case_close_during_run,
 }
 
 
@@ -540,6 +546,10 @@ def outside(args):
     work = os.path.abspath(args.work)
     os.makedirs(work, exist_ok=True)
     name = "cx-e2e-%d" % os.getpid()
+    hold = os.path.join(work, "release")
+    if os.path.exists(hold):
+        os.unlink(hold)
+    os.environ["CX_SITE_HOLD_FILE"] = hold
     cmd = [os.path.join(FIXTURE, "run_in_netns.sh"), "--name", name,
            "--routes", os.path.join(FIXTURE, "site", "routes.py"), "--log", os.path.join(work, "requests.log"),
            "--prefix", os.path.join(work, "prefix"), "--timeout", "7200" if args.interactive else "400", "--",
