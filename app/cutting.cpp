@@ -8,17 +8,18 @@ namespace cx {
 int32_t text_between_all(const Text& source, const Text& start_marker, const Text& end_marker,
                          std::vector<Text>& pieces, const CutOptions& options) {
   pieces.clear();
+  const std::string_view page = source.view();  // measured once for all pieces
   int32_t position = options.start_position;
   const int32_t ignore = options.case_sensitive ? 0 : 1;
   for (;;) {
-    const int32_t s = find_text(source, start_marker, position, ignore);
+    const int32_t s = find_text_in(page, start_marker, position, ignore);
     if (s == -1) break;
-    const int32_t e = find_text(source, end_marker, s + start_marker.length(), ignore);
+    const int32_t e = find_text_in(page, end_marker, s + start_marker.length(), ignore);
     if (e == -1) break;
     const int32_t p = s + start_marker.length();
     position = p;
 
-    Text piece = trim_spaces(text_middle(source, p, e - p));
+    Text piece = trim_spaces(text_middle_in(page, p, e - p));
     piece = options.prefix + piece + options.suffix;
     if (piece.length() > 0) {
       if (options.include_start) piece = start_marker + piece;

@@ -79,6 +79,24 @@ struct ByteCursor {
   }
 };
 
+// The first byte at or after `from` (up to `last`) that equals a or b. The
+// search goes window by window, so a byte that is absent from the rest of a
+// long page is not looked for all the way to its end when the other one is
+// close by (cutting a page tile by tile would otherwise grow quadratic).
+size_t next_of_either(const uint8_t* t, size_t from, size_t last, uint8_t a, uint8_t b) {
+  constexpr size_t kWindow = 4096;
+  while (from <= last) {
+    const size_t n = last - from + 1 < kWindow ? last - from + 1 : kWindow;
+    const void* ha = std::memchr(t + from, a, n);
+    const size_t na = ha ? size_t(static_cast<const uint8_t*>(ha) - (t + from)) : n;
+    const void* hb = std::memchr(t + from, b, na);
+    if (hb) return size_t(static_cast<const uint8_t*>(hb) - t);
+    if (ha) return from + na;
+    from += n;
+  }
+  return kNotFound;
+}
+
 }  // namespace
 
 bool is_char_start(const uint8_t* t, size_t known, size_t c) {
@@ -121,21 +139,17 @@ size_t find_in_zero_terminated(const uint8_t* t, size_t s, const uint8_t* q, siz
 size_t find_from(const uint8_t* t, size_t len, size_t s, const uint8_t* q, size_t m, bool fold_case) {
   if (m == 0 || s >= len || m > len - s) return kNotFound;
   const size_t last = len - m;
-  ByteCursor a{q[0]}, b{q[0]};
-  bool two = false;
+  ByteCursor a{q[0]};
+  uint8_t lower = q[0], upper = q[0];
   if (fold_case) {
-    a.byte = fold(q[0]);
-    b.byte = (a.byte >= 'a' && a.byte <= 'z') ? uint8_t(a.byte - 0x20) : a.byte;
-    two = a.byte != b.byte;
+    lower = fold(q[0]);
+    upper = (lower >= 'a' && lower <= 'z') ? uint8_t(lower - 0x20) : lower;
   }
+  const bool two = lower != upper;
   size_t known = s;  // a character start at or before the next candidate
   size_t from = s;
   while (from <= last) {
-    size_t c = a.next(t, from, last);
-    if (two) {
-      size_t cb = b.next(t, from, last);
-      if (cb < c) c = cb;  // kNotFound is the largest value
-    }
+    const size_t c = two ? next_of_either(t, from, last, lower, upper) : a.next(t, from, last);
     if (c == kNotFound) return kNotFound;
     if (is_char_start(t, known, c)) {
       bool eq = fold_case ? equal_folded(t + c + 1, q + 1, m - 1) : std::memcmp(t + c + 1, q + 1, m - 1) == 0;
@@ -308,6 +322,16 @@ int32_t detail::find_in(const char* t, std::string_view q, std::optional<int32_t
 int32_t find_text(const Text& t, const Text& sought, std::optional<int32_t> start, int32_t ignore_case) {
   return detail::find_in(t.c_str(), sought.view(), start, ignore_case);
 }
+
+int32_t find_text_in(std::string_view t, const Text& sought, std::optional<int32_t> start, int32_t ignore_case) {
+  size_t s = 0;
+  if (start) s = *start > 1 ? size_t(*start - 1) : 0;
+  if (sought.empty()) return s < t.size() ? 1 : -1;
+  const size_t r = detail::find_from(U(t.data()), t.size(), s, U(sought.c_str()), size_t(sought.length()), ignore_case == 1);
+  return r == kNotFound ? -1 : int32_t(r + 1);
+}
+
+Text text_middle_in(std::string_view t, int32_t start, int32_t count) { return detail::middle_of(t, start, count); }
 
 Text detail::replace_in(std::string_view text, std::string_view sought, std::string_view replacement,
                         std::optional<int32_t> start, std::optional<int32_t> max_count, bool case_sensitive) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "services/value.h"
 
@@ -20,6 +21,11 @@ Text replace_text(const Text& t, const Text& sought, const Text& replacement = T
                   std::optional<int32_t> start = std::nullopt, std::optional<int32_t> max_count = std::nullopt,
                   bool case_sensitive = true);
 Text trim_spaces(const Text& t);
+// find_text and text_middle over a text whose length the caller already
+// knows: a long page cut piece by piece is not measured again for each piece.
+int32_t find_text_in(std::string_view t, const Text& sought, std::optional<int32_t> start = std::nullopt,
+                     int32_t ignore_case = 0);
+Text text_middle_in(std::string_view t, int32_t start, int32_t count);
 Text to_upper(const Text& t);
 
 // Conversions of a value of any basic kind.

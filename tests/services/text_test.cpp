@@ -140,6 +140,32 @@ TEST(FindText, AgreesWithACharacterWalkOnMixedTexts) {
   }
 }
 
+TEST(FindText, LongTextsAgreeWithTheWalkAcrossSearchWindows) {
+  // Pages of several search windows, with the sought text's first letter in
+  // one case only here and there, and the known-length form beside it.
+  uint32_t seed = 777;
+  auto rnd = [&] { seed = seed * 1103515245u + 12345u; return (seed >> 16) & 0x7FFF; };
+  const char filler[] = {'x', 'y', '<', '>', '\xD6', '\xD0', ' ', '\xA1'};
+  for (int round = 0; round < 40; ++round) {
+    std::string t;
+    const size_t n = 3000 + rnd() % 14000;
+    while (t.size() < n) {
+      const uint32_t r = rnd() % 1000;
+      if (r == 0) t += "cx-Lockup";
+      else if (r == 1) t += "C";
+      else if (r == 2) t += "c";
+      else t += filler[rnd() % 8];
+    }
+    const size_t s = rnd() % n;
+    for (int fold = 0; fold < 2; ++fold) {
+      const int32_t want = reference_find(t, "CX-LOCKUP", s, fold == 1);
+      ASSERT_EQ(find_text(T(t), T("CX-LOCKUP"), int32_t(s + 1), fold), want) << round;
+      ASSERT_EQ(find_text_in(t, T("CX-LOCKUP"), int32_t(s + 1), fold), want) << round;
+      ASSERT_EQ(find_text_in(t, T("cx-lockup"), int32_t(s + 1), fold), reference_find(t, "cx-lockup", s, fold == 1));
+    }
+  }
+}
+
 TEST(ReplaceText, MatchesDoNotOverlapAndReplacementsAreNotSearched) {
   struct Case { const char* text; const char* sought; const char* repl; int start, max; const char* want; } cases[] = {
       {"aaa", "aa", "b", 0, 0, "ba"},
