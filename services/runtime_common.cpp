@@ -265,3 +265,23 @@ void svc_program_directory(int, const Cell*, Cell* result) {
 }
 
 }  // namespace cx
+
+namespace cx::detail {
+
+[[noreturn]] void missing_function(const DeclaredEntry* e) {
+  std::string msg;
+  if (e->library == nullptr || e->library[0] == 0) {
+    msg = "无法找到指定DLL库文件中的输出命令“";
+    msg += e->function;
+    msg += "”";
+  } else {
+    msg = "无法找到指定DLL库文件“";
+    msg += e->library;
+    msg += "”中的输出命令“";
+    msg += e->function;
+    msg += "”";
+  }
+  runtime_error(msg.c_str(), 0);
+}
+
+}  // namespace cx::detail

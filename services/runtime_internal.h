@@ -18,6 +18,8 @@ std::string platform_program_path();
 int32_t show_box(const char* text, const char* caption, uint32_t style, void* owner);
 // Resolves and calls one entry; shared by the table and outside entries.
 uintptr_t platform_call_entry(DeclaredEntry* entry, int argc, const DeclArg* args);
+// The run-time error for an entry whose library or function is missing.
+[[noreturn]] void missing_function(const DeclaredEntry* entry);
 // Drops the libraries the entries hold.
 void platform_free_entry(DeclaredEntry* entry);
 

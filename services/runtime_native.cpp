@@ -34,22 +34,6 @@ const int32_t kButtonSets[6][3] = {
     {4, 2, 0},  // Retry, Cancel
 };
 
-[[noreturn]] void missing_function(const DeclaredEntry* e) {
-  std::string msg;
-  if (e->library == nullptr || e->library[0] == 0) {
-    msg = "无法找到指定DLL库文件中的输出命令“";
-    msg += e->function;
-    msg += "”";
-  } else {
-    msg = "无法找到指定DLL库文件“";
-    msg += e->library;
-    msg += "”中的输出命令“";
-    msg += e->function;
-    msg += "”";
-  }
-  runtime_error(msg.c_str(), 0);
-}
-
 bool same_name(const char* a, const char* b) { return a && b && strcasecmp(a, b) == 0; }
 
 }  // namespace
@@ -92,7 +76,7 @@ uintptr_t platform_call_entry(DeclaredEntry* e, int argc, const DeclArg* args) {
                                                     int(int32_t(uint32_t(arg(3)))), reinterpret_cast<char*>(arg(4)),
                                                     int(int32_t(uint32_t(arg(5)))))));
   }
-  missing_function(e);
+  detail::missing_function(e);
 }
 
 void platform_free_entry(DeclaredEntry* e) {

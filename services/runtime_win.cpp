@@ -33,22 +33,6 @@ FARPROC find_export(HMODULE m, const char* function) {
   return GetProcAddress(m, function);
 }
 
-[[noreturn]] void missing_function(const DeclaredEntry* e) {
-  std::string msg;
-  if (e->library == nullptr || e->library[0] == 0) {
-    msg = "无法找到指定DLL库文件中的输出命令“";
-    msg += e->function;
-    msg += "”";
-  } else {
-    msg = "无法找到指定DLL库文件“";
-    msg += e->library;
-    msg += "”中的输出命令“";
-    msg += e->function;
-    msg += "”";
-  }
-  runtime_error(msg.c_str(), 0);
-}
-
 void resolve(DeclaredEntry* e) {
   HMODULE module = nullptr;
   FARPROC address = nullptr;
@@ -77,7 +61,7 @@ void resolve(DeclaredEntry* e) {
   }
   if (address == nullptr) {
     if (module != nullptr) FreeLibrary(module);
-    missing_function(e);
+    detail::missing_function(e);
   }
   e->module = module;
   e->address = reinterpret_cast<void*>(address);
