@@ -376,8 +376,11 @@ def wine_env(prefix, display):
     return env
 
 
-def prepared_prefix(template_root, prefix, display):
-    """A fresh prefix for this case: a linked copy of a template made once."""
+def prepared_prefix(template_root, prefix, display, frame_windows=True):
+    """A fresh prefix for this case: a linked copy of a template made once.
+
+    On a private Xvfb display no window manager runs, so Wine is told to frame
+    its windows itself (frame_windows); on the user's display the manager does."""
     certs = os.environ.get("CX_FIXTURE_CERTS", "/tmp/cx-fixture-certs")
     # Made again for another test CA or another Wine: an update would rewrite linked files.
     key = hashlib.sha1(open(os.path.join(certs, "ca.crt"), "rb").read() +
@@ -401,6 +404,9 @@ def prepared_prefix(template_root, prefix, display):
         if os.path.exists(src):
             os.unlink(os.path.join(prefix, name))
             shutil.copy2(src, os.path.join(prefix, name))
+    if frame_windows:
+        with open(os.path.join(prefix, "user.reg"), "a", encoding="ascii") as reg:
+            reg.write('\n[Software\\\\Wine\\\\X11 Driver] 1700000000\n"Managed"="N"\n')
 
 
 def start_xvfb():
@@ -437,7 +443,7 @@ def dos_path(path):
 
 def demo_interactive(args):
     display = os.environ.get("DISPLAY", "")
-    prepared_prefix(args.templates, os.environ["WINEPREFIX"], display)
+    prepared_prefix(args.templates, os.environ["WINEPREFIX"], display, frame_windows=False)
     program = copy_program(os.path.abspath(args.work), args.program)
     ch = site.channel("clipdexdemo")
     print("Clipdex is starting on %s. Try the user name %s (the User box is checked: click it twice after "
