@@ -1,0 +1,31 @@
+#!/bin/bash
+# Runs every benchmark and prints its figures: natively, then under Wine on a
+# private Xvfb display. Builds first when a program is missing.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+
+if [ ! -x "$CX_BUILD_NATIVE/tests/services/bench_text" ] || [ ! -f "$CX_BUILD_WIN/tests/app/parse_benchmark.exe" ]; then
+  bash "$CX_ROOT/scripts/build.sh" || exit 1
+fi
+
+XVFB_PID=""
+trap '[ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null' EXIT
+for n in $(seq 121 150); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    break
+  fi
+done
+sleep 1
+
+echo "=== text primitives (native) ==="
+"$CX_BUILD_NATIVE/tests/services/bench_text" --benchmark_min_time=0.2
+echo "=== body decoding (native) ==="
+"$CX_BUILD_NATIVE/tests/web/web_decode_bench"
+for b in tests/web/web_decode_bench tests/ui/cx_ui_list_benchmark tests/app/escape_benchmark tests/app/parse_benchmark; do
+  echo "=== $(basename "$b") (Wine) ==="
+  timeout 600 "$CX_ROOT/scripts/wine-run.sh" "$CX_BUILD_WIN/$b.exe"
+done
+wineserver -k 2>/dev/null || true
