@@ -1,0 +1,191 @@
+// Escape decoding on arbitrary answers. The decoding script is read back the
+// way the engine gets it (GBK to UTF-16, then JScript's string reading): the
+// answer must stay one literal that closes exactly at the fixed tail. The
+// percent decoder and its helpers agree with plain readings of their rules,
+// and decoding without a script engine gives back what the preparation hid.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <string>
+
+#include "app/escape_decoding.h"
+#include "services/codepage.h"
+#include "services/text.h"
+#include "tests/fuzz/fuzz_support.h"
+
+namespace cx::fuzz {
+namespace {
+
+const std::string_view kHead = "function xx(){var x='";
+const std::string_view kTail = "';return unescape(x);}";
+
+// The converter's reading of GBK: a lead byte 0x81..0xFE with a trail byte
+// 0x40..0xFE (not 0x7F) is one character; any other byte stands alone.
+bool is_lead(uint8_t b) { return b >= 0x81 && b <= 0xFE; }
+bool is_trail(uint8_t b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+
+// Index of the first lead byte the converter would pair with a byte that is
+// no trail byte (or with nothing), npos when there is none.
+size_t stray_lead(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    if (!is_lead(byte_at(s, i))) {
+      ++i;
+    } else if (i + 1 < s.size() && is_trail(byte_at(s, i + 1))) {
+      i += 2;
+    } else {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+bool hex_unit(char16_t c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool line_end(char16_t c) { return c == u'\r' || c == u'\n' || c == 0x2028 || c == 0x2029; }
+
+// Reads the script as the engine would and fails unless the literal opened
+// by the head closes exactly where the tail begins.
+void check_script(std::string_view script) {
+  CX_CHECK_MSG(script.size() >= kHead.size() + kTail.size() && script.substr(0, kHead.size()) == kHead &&
+                   script.substr(script.size() - kTail.size()) == kTail,
+               "head or tail changed: " + hex(script));
+  size_t quotes = 0;
+  for (char c : script) {
+    CX_CHECK_MSG(c != '\r' && c != '\n', "raw line break in " + hex(script));
+    quotes += c == '\'';
+  }
+  CX_CHECK_MSG(quotes == 2, "apostrophe byte inside the literal: " + hex(script));
+  CX_CHECK_MSG(stray_lead(script) == std::string_view::npos, "lead byte without trail: " + hex(script));
+
+  const std::u16string w = ansi_to_utf16(script);
+  const std::u16string head_w = ansi_to_utf16(kHead), tail_w = ansi_to_utf16(kTail);
+  size_t i = head_w.size();
+  for (;;) {
+    CX_CHECK_MSG(i < w.size(), "the literal never closes: " + hex(script));
+    const char16_t c = w[i];
+    if (c == u'\'') break;
+    CX_CHECK_MSG(!line_end(c), "line break inside the literal: " + hex(script));
+    if (c != u'\\') {
+      ++i;
+      continue;
+    }
+    CX_CHECK_MSG(i + 1 < w.size(), "backslash at the end: " + hex(script));
+    const char16_t e = w[i + 1];
+    CX_CHECK_MSG(!line_end(e), "escaped line break: " + hex(script));
+    if (e == u'x' || e == u'u') {
+      const size_t digits = e == u'x' ? 2 : 4;
+      for (size_t k = 0; k < digits; ++k)
+        CX_CHECK_MSG(i + 2 + k < w.size() && hex_unit(w[i + 2 + k]), "incomplete hexadecimal escape: " + hex(script));
+      i += 2 + digits;
+    } else {
+      i += 2;  // the escaped unit, an apostrophe included, stays in the literal
+    }
+  }
+  CX_CHECK_MSG(i == w.size() - tail_w.size(), "the literal closes early: " + hex(script));
+}
+
+// The percent decoder read literally: %uXXXX first, then %XX, each giving
+// the GBK text of one UTF-16 unit (nothing for the unit 0).
+std::string naive_percent(std::string_view s) {
+  auto hex_at = [&](size_t at, size_t n) {
+    if (at + n > s.size()) return false;
+    for (size_t k = at; k < at + n; ++k)
+      if (!hex_unit(char16_t(byte_at(s, k)))) return false;
+    return true;
+  };
+  auto value = [&](size_t at, size_t n) {
+    unsigned v = 0;
+    for (size_t k = at; k < at + n; ++k) {
+      char c = s[k];
+      v = v * 16 + unsigned(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    }
+    return char16_t(v);
+  };
+  std::string out;
+  for (size_t i = 0; i < s.size();) {
+    size_t digits = 0, at = 0;
+    if (s[i] == '%' && i + 1 < s.size() && s[i + 1] == 'u' && hex_at(i + 2, 4)) {
+      digits = 4;
+      at = i + 2;
+    } else if (s[i] == '%' && hex_at(i + 1, 2)) {
+      digits = 2;
+      at = i + 1;
+    }
+    if (digits == 0) {
+      out += s[i++];
+      continue;
+    }
+    char16_t unit = value(at, digits);
+    out += str(utf16_to_ansi(&unit, 1));
+    i = at + digits;
+  }
+  return out;
+}
+
+uint64_t naive_hex(std::string_view s) {
+  uint64_t v = 0;
+  for (char c : s) {
+    if (!hex_unit(char16_t(uint8_t(c)))) break;
+    v = v * 16 + uint64_t(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+  }
+  return v;
+}
+
+// True when preparing the answer changes nothing that decoding has to undo
+// by other means than the two stand-ins: then decoding must give it back.
+bool round_trips(std::string_view s) {
+  if (s.empty() || s[0] == '\r') return false;  // a leading lone CR is dropped
+  if (stray_lead(s) != std::string_view::npos) return false;
+  if (s.find('%') != std::string_view::npos || s.find("\\u") != std::string_view::npos) return false;
+  if (s.find("{$}") != std::string_view::npos || s.find("\xA1\xAF") != std::string_view::npos) return false;
+  return true;
+}
+
+}  // namespace
+}  // namespace cx::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace cx;
+  using namespace cx::fuzz;
+  const std::string_view answer = up_to_zero(std::string_view(reinterpret_cast<const char*>(data), size));
+  const Text input = Text::copy(answer);
+
+  // The prepared answer: no apostrophe byte, no line break pair, no lead
+  // byte left without its trail; and whatever it holds, one closed literal.
+  const Text prepared = prepare_escaped_answer(input);
+  const std::string_view p = prepared.view();
+  CX_CHECK_MSG(p.find('\'') == std::string_view::npos, "apostrophe left in " + hex(p));
+  CX_CHECK_MSG(p.find("\r\n") == std::string_view::npos, "line break pair left in " + hex(p));
+  CX_CHECK_MSG(stray_lead(p) == std::string_view::npos, "stray lead left in " + hex(p));
+  check_script(build_decoding_script(prepared).view());
+  // The script is built for any bytes, not only prepared ones.
+  check_script(build_decoding_script(input).view());
+
+  // The fallback decoder and its helpers.
+  const Text decoded = percent_decode_fallback(prepared);
+  CX_CHECK_MSG(decoded.view() == naive_percent(p), "percent decoding of " + hex(p));
+  CX_CHECK_MSG(percent_decode_fallback(input).view() == naive_percent(answer), "percent decoding of " + hex(answer));
+  CX_CHECK(uint64_t(hex_to_integer(input)) == naive_hex(answer));
+  {
+    const Bytes units = Bytes::copy(data, size);
+    const size_t count = size / 2;
+    std::u16string w;
+    for (size_t k = 0; k < count; ++k) {
+      char16_t u = char16_t(data[2 * k] | (data[2 * k + 1] << 8));
+      if (u == 0) break;
+      w.push_back(u);
+    }
+    std::string want;
+    if (!w.empty()) {
+      int n = wide_to_multibyte_936(0x200, w.data(), int(w.size()), nullptr, 0);
+      want.assign(size_t(n), '\0');
+      wide_to_multibyte_936(0x200, w.data(), int(w.size()), want.data(), n);
+    }
+    const Text got = utf16_bytes_to_text(units);
+    CX_CHECK_MSG(got.view() == want, "UTF-16 units " + hex(std::string_view(reinterpret_cast<const char*>(data), size)));
+  }
+
+  // Without a script engine the whole decoding is the fallback's, with the
+  // apostrophes and line breaks put back.
+  const Text whole = decode_escapes(input);
+  if (round_trips(answer)) CX_CHECK_MSG(whole.view() == answer, "decoding changed " + hex(answer) + " to " + hex(whole.view()));
+  return 0;
+}
