@@ -8,6 +8,9 @@ namespace cx {
 int32_t text_between_all(const Text& source, const Text& start_marker, const Text& end_marker,
                          std::vector<Text>& pieces, const CutOptions& options) {
   pieces.clear();
+  // An empty marker is found at the start of any stretch: it delimits
+  // nothing, and a cut on it would find the same piece for ever.
+  if (start_marker.empty() || end_marker.empty()) return 0;
   const std::string_view page = source.view();  // measured once for all pieces
   int32_t position = options.start_position;
   const int32_t ignore = options.case_sensitive ? 0 : 1;

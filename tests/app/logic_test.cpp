@@ -152,6 +152,44 @@ TEST(Cutting, OptionsShapeThePieces) {
   EXPECT_EQ(pieces[1], "(<A>");
 }
 
+TEST(Cutting, AnEmptyMarkerDelimitsNothingAndTheCutEnds) {
+  // An empty text is found at the start of any stretch, so a cut on an empty
+  // marker would find the same piece again and again. The window's turn
+  // comes once per piece: far more turns than the page has bytes means the
+  // cut no longer advances, and the test stops it there.
+  fake::reset();
+  struct Runaway {};
+  int pumps = 0;
+  world().during_events = [&] {
+    if (++pumps > 100) throw Runaway{};
+  };
+  CutOptions framed;
+  framed.prefix = Text::literal("<");
+  const struct {
+    const char* start;
+    const char* end;
+    const CutOptions* options;
+  } cases[] = {
+      {"", "]", nullptr}, {"", "]", &framed}, {"[", "", nullptr}, {"[", "", &framed}, {"", "", &framed},
+  };
+  const Text src = Text::copy("[a] [b] [c]");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string("start '") + c.start + "' end '" + c.end + (c.options ? "' with a prefix" : "'"));
+    pumps = 0;
+    std::vector<Text> pieces{Text::copy("stale")};
+    int32_t n = -1;
+    try {
+      n = text_between_all(src, Text::literal(c.start), Text::literal(c.end), pieces, c.options ? *c.options : CutOptions());
+    } catch (const Runaway&) {
+      ADD_FAILURE() << "the cut does not advance";
+      continue;
+    }
+    EXPECT_EQ(n, 0);
+    EXPECT_TRUE(pieces.empty());
+  }
+  world().during_events = nullptr;
+}
+
 TEST(Cutting, TextBetweenReadsQuotePlaceholderAndStartPosition) {
   const Text src = Text::copy("a title=\"one\" b title=\"two\"");
   EXPECT_EQ(text_between(src, Text::literal("title=#引号"), Text::literal("#引号")), "one");
