@@ -338,7 +338,8 @@ Text detail::replace_in(std::string_view text, std::string_view sought, std::str
   const size_t len = text.size(), m = sought.size();
   size_t s = 0;
   if (start) s = *start > 1 ? size_t(*start - 1) : 0;
-  int32_t k = max_count ? *max_count : -1;
+  // 64 bits: counting down from the lowest limit must not overflow.
+  int64_t k = max_count ? *max_count : -1;
   if (len == 0 || m == 0 || s >= len || k == 0) return Text::copy(text);
   const uint8_t* t = U(text.data());
   const uint8_t* q = U(sought.data());

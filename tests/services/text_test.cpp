@@ -10,6 +10,10 @@
 #include "services/text.h"
 #include "services/text_cells.h"
 
+// In the sanitizer builds undefined behaviour fails the run instead of only
+// printing a report.
+extern "C" const char* __ubsan_default_options() { return "halt_on_error=1:print_stacktrace=1"; }
+
 using namespace cx;
 
 namespace {
@@ -172,6 +176,7 @@ TEST(ReplaceText, MatchesDoNotOverlapAndReplacementsAreNotSearched) {
       {"abab", "ab", "X", 0, 1, "Xab"},
       {"abab", "ab", "X", 0, -1, "XX"},
       {"abab", "ab", "X", 0, -7, "XX"},  // a negative limit never runs out
+      {"abab", "ab", "X", 0, INT32_MIN, "XX"},  // the lowest one too, without overflowing the count
       {"abab", "ab", "X", 0, 2, "XX"},
       {"abab", "ab", "X", 2, 0, "abX"},
       {"abab", "ab", "X", -3, 0, "XX"},
