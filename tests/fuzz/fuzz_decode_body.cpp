@@ -53,7 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Text got = decode(body, coding, type);
   CX_CHECK(size_t(got.length()) <= kMaxBodyBytes);
   const bool gzip_signature = body.size() >= 2 && uint8_t(body[0]) == 0x1F && uint8_t(body[1]) == 0x8B;
-  if (!utf8 && (coding == CODING_NONE || (coding == CODING_GZIP && !gzip_signature))) {
+  // A lone first signature byte with nothing behind it is no member and is
+  // not copied through either (the header step puts it back unread).
+  const bool lone_signature_byte = body.size() == 1 && uint8_t(body[0]) == 0x1F;
+  if (!utf8 && (coding == CODING_NONE || (coding == CODING_GZIP && !gzip_signature && !lone_signature_byte))) {
     // Plain data, or data a gzip reader copies through: the text before the first zero.
     CX_CHECK_MSG(got.view() == up_to_zero(body), "plain body " + hex(body) + " gave " + hex(got.view()));
   }
