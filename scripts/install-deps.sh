@@ -13,7 +13,8 @@ fi
 
 for p in cmake make g++ g++-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev libgtest-dev \
          libbenchmark-dev wine wine32:i386 xvfb x11-utils fonts-wqy-microhei locales \
-         openssl ca-certificates iproute2 python3 imagemagick file binutils-mingw-w64-i686; do
+         openssl ca-certificates iproute2 python3 imagemagick file binutils-mingw-w64-i686 \
+         clang libclang-rt-14-dev; do
   have "$p" || need+=("$p")
 done
 

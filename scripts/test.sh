@@ -53,6 +53,29 @@ run_ctest native "$CX_BUILD_NATIVE" -j2
 run_ctest windows "$CX_BUILD_WIN"
 wineserver -k 2>/dev/null || true
 
+# The platform-free code once more under the address and undefined-behaviour
+# sanitizers, and a short coverage-guided fuzzing round over each parser.
+echo "=== native tests under sanitizers ==="
+CX_BUILD_ASAN="$CX_ROOT/build/asan"
+if cmake -S "$CX_ROOT" -B "$CX_BUILD_ASAN" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCX_SANITIZE=ON >/dev/null &&
+   cmake --build "$CX_BUILD_ASAN" -j"$(nproc)" >"$CX_ROOT/build/asan-build.log" 2>&1; then
+  run_ctest sanitized "$CX_BUILD_ASAN" -j2
+else
+  tail -30 "$CX_ROOT/build/asan-build.log"
+  echo "sanitizer build failed"
+  total_fail=$((total_fail + 1))
+fi
+
+echo "=== fuzzing ==="
+CX_BUILD_FUZZ="$CX_ROOT/build/fuzz" bash "$CX_ROOT/scripts/fuzz.sh" "${CX_FUZZ_SECONDS:-20}" 2>&1 | tee "$CX_ROOT/build/fuzz.log"
+line=$(grep -E '^fuzzers: [0-9]+ passed, [0-9]+ failed' "$CX_ROOT/build/fuzz.log" | tail -1)
+if [ -n "$line" ]; then
+  total_pass=$((total_pass + $(echo "$line" | sed -E 's/fuzzers: ([0-9]+) passed.*/\1/')))
+  total_fail=$((total_fail + $(echo "$line" | sed -E 's/.*passed, ([0-9]+) failed.*/\1/')))
+else
+  total_fail=$((total_fail + 1))
+fi
+
 echo
 echo "$total_pass passed, $total_fail failed"
 [ "$total_fail" -eq 0 ]
