@@ -29,9 +29,10 @@ for tool in clang clang++ python3 iconv; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (Debian: clang, libclang-rt-14-dev, python3, libc-bin)"; exit 1; }
 done
 
+mkdir -p "$BUILD"
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DCX_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" >"$BUILD.configure.log" 2>&1 \
-  || { cat "$BUILD.configure.log"; echo "configuring the fuzz tree failed"; exit 1; }
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" >"$BUILD/configure.log" 2>&1 \
+  || { cat "$BUILD/configure.log"; echo "configuring the fuzz tree failed"; exit 1; }
 cmake --build "$BUILD" -j"$JOBS" --target "${FUZZERS[@]}" >"$BUILD/build.log" 2>&1 \
   || { tail -40 "$BUILD/build.log"; echo "building the fuzzers failed"; exit 1; }
 
