@@ -10,15 +10,7 @@ fi
 
 XVFB_PID=""
 trap '[ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null' EXIT
-for n in $(seq 121 150); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    break
-  fi
-done
-sleep 1
+start_private_display 121
 
 echo "=== text primitives (native) ==="
 "$CX_BUILD_NATIVE/tests/services/bench_text" --benchmark_min_time=0.2

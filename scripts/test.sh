@@ -12,15 +12,7 @@ bash "$CX_ROOT/scripts/build.sh" || { echo "build failed"; exit 1; }
 XVFB_PID=""
 cleanup() { [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null; wait 2>/dev/null; }
 trap cleanup EXIT
-for n in $(seq 90 120); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$n"
-    break
-  fi
-done
-sleep 1
+start_private_display 90
 
 # A fresh prefix for the Windows tests (the network tests make their own).
 rm -rf "$WINEPREFIX"
