@@ -1,11 +1,20 @@
 #!/bin/bash
 # Runs every benchmark and prints its figures: natively, then under Wine on a
-# private Xvfb display. Builds first when a program is missing.
+# private Xvfb display, with the 32-bit programs where this host runs 32-bit
+# code and the 64-bit ones elsewhere. Builds first when a program is missing.
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+if host_runs_x86; then
+  export CX_WIN_ARCH=x86
+else
+  export CX_WIN_ARCH=x64
+  echo "Wine benchmarks run the 64-bit programs: this host cannot run 32-bit code ($CX_X86_WHY)"
+fi
+unset WINEPREFIX
+source "$CX_ROOT/scripts/env.sh"
 
 if [ ! -x "$CX_BUILD_NATIVE/tests/services/bench_text" ] || [ ! -f "$CX_BUILD_WIN/tests/app/parse_benchmark.exe" ]; then
-  bash "$CX_ROOT/scripts/build.sh" || exit 1
+  bash "$CX_ROOT/scripts/build.sh" "$CX_WIN_ARCH" || exit 1
 fi
 
 XVFB_PID=""
@@ -17,7 +26,7 @@ echo "=== text primitives (native) ==="
 echo "=== body decoding (native) ==="
 "$CX_BUILD_NATIVE/tests/web/web_decode_bench"
 for b in tests/web/web_decode_bench tests/ui/cx_ui_list_benchmark tests/app/escape_benchmark tests/app/parse_benchmark; do
-  echo "=== $(basename "$b") (Wine) ==="
+  echo "=== $(basename "$b") (Wine, $CX_WIN_ARCH) ==="
   timeout 600 "$CX_ROOT/scripts/wine-run.sh" "$CX_BUILD_WIN/$b.exe"
 done
 wineserver -k 2>/dev/null || true

@@ -1,13 +1,20 @@
 #!/bin/bash
-# Configures and builds both trees: build/native (platform-free code and its
-# tests, benchmarks) and build/win (the Windows program, its library and tests).
+# Configures and builds the trees: build/native (platform-free code and its
+# tests, benchmarks) and the Windows program, its library and tests for each
+# architecture asked for (default both): build/win-x86 (PE32, the product)
+# and build/win-x64 (PE32+).
+#   scripts/build.sh [x86] [x64]
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 JOBS="${JOBS:-$(nproc)}"
+arches=("$@")
+[ ${#arches[@]} -gt 0 ] || arches=(x86 x64)
 
 cmake -S "$CX_ROOT" -B "$CX_BUILD_NATIVE" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$CX_BUILD_NATIVE" -j"$JOBS"
 
-cmake -S "$CX_ROOT" -B "$CX_BUILD_WIN" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$CX_ROOT/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$CX_BUILD_WIN" -j"$JOBS"
+for arch in "${arches[@]}"; do
+  tree="$CX_ROOT/build/win-$arch"
+  cmake -S "$CX_ROOT" -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$(toolchain_of "$arch")" >/dev/null
+  cmake --build "$tree" -j"$JOBS"
+done

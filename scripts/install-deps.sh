@@ -11,10 +11,12 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   NEED_UPDATE=1
 fi
 
-for p in cmake make g++ g++-mingw-w64-i686 libz-mingw-w64-dev zlib1g-dev libgtest-dev \
-         libbenchmark-dev wine wine32:i386 xvfb x11-utils fonts-wqy-microhei locales \
-         openssl ca-certificates iproute2 python3 imagemagick file binutils-mingw-w64-i686 \
-         clang libclang-rt-14-dev; do
+# Both toolchains and both Wines: wine32:i386 installs on any host, though
+# only a host that runs 32-bit code can start it; wine64 runs everywhere.
+for p in cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 \
+         binutils-mingw-w64-x86-64 libz-mingw-w64-dev zlib1g-dev libgtest-dev libbenchmark-dev \
+         wine wine64 wine32:i386 xvfb x11-utils fonts-wqy-microhei locales openssl ca-certificates \
+         iproute2 python3 imagemagick file clang libclang-rt-14-dev; do
   have "$p" || need+=("$p")
 done
 

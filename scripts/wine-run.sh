@@ -1,11 +1,12 @@
 #!/bin/bash
-# Runs a Windows program under Wine with the project's prefix, the Chinese
-# locale (ANSI code page 936) and the display the caller set up.
-# The prefix is made on first use.
-source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+# Runs a Windows program under Wine with the prefix of the architecture in
+# CX_WIN_ARCH (x86 by default), the Chinese locale (ANSI code page 936) and
+# the display the caller set up. The prefix is made on first use.
+#   CX_WIN_ARCH=x64 scripts/wine-run.sh program.exe [arg]...
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh" || exit 2
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+  "$CX_WINE" wineboot -i >/dev/null 2>&1
   wineserver -w
 fi
-exec wine "$@"
+exec "$CX_WINE" "$@"

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "services/declared_call.h"
 #include "services/runtime.h"
 #include "services/runtime_internal.h"
 
@@ -67,33 +68,6 @@ void resolve(DeclaredEntry* e) {
   e->address = reinterpret_cast<void*>(address);
 }
 
-// Pushes the arguments right to left, calls, and reports the stack pointer
-// before the pushes and after the call; the stack is restored either way.
-uint32_t stdcall_invoke(void* fn, int argc, const DeclArg* args, uintptr_t* esp_before, uintptr_t* esp_after) {
-  uint32_t result;
-  uintptr_t before, after;
-  int count = argc;
-  const DeclArg* a = args;
-  __asm__ __volatile__(
-      "movl %%esp, %%edi\n\t"
-      "1:\n\t"
-      "testl %%ecx, %%ecx\n\t"
-      "jz 2f\n\t"
-      "decl %%ecx\n\t"
-      "pushl (%%esi,%%ecx,4)\n\t"
-      "jmp 1b\n\t"
-      "2:\n\t"
-      "call *%%ebx\n\t"
-      "movl %%esp, %%edx\n\t"
-      "movl %%edi, %%esp\n\t"
-      : "=a"(result), "=d"(after), "=D"(before), "+c"(count), "+S"(a), "+b"(fn)
-      :
-      : "memory", "cc");
-  *esp_before = before;
-  *esp_after = after;
-  return result;
-}
-
 }  // namespace
 
 namespace detail {
@@ -113,10 +87,9 @@ std::string platform_program_path() {
 
 uintptr_t platform_call_entry(DeclaredEntry* e, int argc, const DeclArg* args) {
   if (e->address == nullptr) resolve(e);
-  uintptr_t before = 0, after = 0;
-  uint32_t r = stdcall_invoke(e->address, argc, args, &before, &after);
-  if (before != after) runtime_error_by_index(RTE_DLL_STACK);
-  return r;
+  DeclaredCallResult r = declared_call(e->address, argc, args);
+  if (!r.stack_balanced) runtime_error_by_index(RTE_DLL_STACK);
+  return r.value;
 }
 
 void platform_free_entry(DeclaredEntry* e) {

@@ -368,9 +368,17 @@ CASES = {
 
 # --- environment inside the namespace ---------------------------------------------------------
 
+# The Windows architecture of the program under test picks Wine's loader: the
+# 32-bit one runs only where the host runs 32-bit code, the 64-bit one runs
+# on every x86-64 host.
+ARCH = os.environ.get("CX_WIN_ARCH", "x86")
+WINE = {"x86": "/usr/lib/wine/wine", "x64": "/usr/lib/wine/wine64"}[ARCH]
+WINEARCH = {"x86": "win32", "x64": "win64"}[ARCH]
+
+
 def wine_env(prefix, display):
     env = dict(os.environ)
-    env.update({"WINEPREFIX": prefix, "WINEARCH": "win32", "WINEDEBUG": env.get("WINEDEBUG", "-all"),
+    env.update({"WINEPREFIX": prefix, "WINEARCH": WINEARCH, "WINEDEBUG": env.get("WINEDEBUG", "-all"),
                 "WINEDLLOVERRIDES": "mscoree,mshtml=", "LC_ALL": "zh_CN.UTF-8", "LANG": "zh_CN.UTF-8",
                 "DISPLAY": display})
     return env
@@ -384,7 +392,7 @@ def prepared_prefix(template_root, prefix, display, frame_windows=True):
     certs = os.environ.get("CX_FIXTURE_CERTS", "/tmp/cx-fixture-certs")
     # Made again for another test CA or another Wine: an update would rewrite linked files.
     key = hashlib.sha1(open(os.path.join(certs, "ca.crt"), "rb").read() +
-                       subprocess.run(["wine", "--version"], stdout=subprocess.PIPE).stdout).hexdigest()[:10]
+                       ARCH.encode() + subprocess.run([WINE, "--version"], stdout=subprocess.PIPE).stdout).hexdigest()[:10]
     template = os.path.join(template_root, "wine-template-" + key)
     os.makedirs(template_root, exist_ok=True)
     with open(os.path.join(template_root, ".lock"), "w") as lock:
@@ -392,7 +400,7 @@ def prepared_prefix(template_root, prefix, display, frame_windows=True):
         if not os.path.exists(os.path.join(template, ".complete")):
             shutil.rmtree(template, ignore_errors=True)
             env = wine_env(template, display)
-            subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                            timeout=300)
             subprocess.run(["wineserver", "-w"], env=env, timeout=120)
             open(os.path.join(template, ".complete"), "w").close()
@@ -451,7 +459,7 @@ def demo_interactive(args):
           % (display, ch.name, site.channel("UCthreePagesEnglish01").name), flush=True)
     env = wine_env(os.environ["WINEPREFIX"], display)
     try:
-        return subprocess.run(["wine", program], env=env, cwd=os.path.dirname(program)).returncode
+        return subprocess.run([WINE, program], env=env, cwd=os.path.dirname(program)).returncode
     finally:
         subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=60)
@@ -474,7 +482,7 @@ def demo_headless(args):
         program = copy_program(work, args.program)
         steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "shot:" + hx(dos_path(bmp)), "close"]
         print("fetching the demo channel %s%s ..." % (site.SITE, ch.listing_path), flush=True)
-        proc = subprocess.run(["wine", args.driver, "--timeout", "60", dos_path(program)] + steps, env=env,
+        proc = subprocess.run([WINE, args.driver, "--timeout", "60", dos_path(program)] + steps, env=env,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
         t = Transcript(proc.stdout)
         if t.of("error") or proc.returncode != 0:
@@ -513,7 +521,7 @@ def inside(args):
         prepared_prefix(args.templates, os.environ["WINEPREFIX"], display)
         program = copy_program(work, args.program)
         steps, verify = CASES[args.case](work)
-        cmd = ["wine", args.driver, "--timeout", "60", dos_path(program)] + steps
+        cmd = [WINE, args.driver, "--timeout", "60", dos_path(program)] + steps
         t0 = time.time()
         proc = subprocess.run(cmd, env=wine_env(os.environ["WINEPREFIX"], display), stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, timeout=300)

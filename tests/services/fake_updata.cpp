@@ -30,10 +30,18 @@ int __cdecl leaves_arguments(int a) { return a; }
 const char* __cdecl last_call() { return g_last; }
 }
 
+// x86 decorates a stdcall function with its argument bytes; x64 decorates
+// nothing.
+#ifdef _WIN64
+#define CX_STDCALL(name, bytes) #name
+#else
+#define CX_STDCALL(name, bytes) #name "@" #bytes
+#endif
+
 // The update window's export name is the GBK text 更新窗口.
 __asm__(
     ".section .drectve\n\t"
-    ".ascii \" -export:\\\"\\270\\374\\320\\302\\264\\260\\277\\332\\\"=update_window@8\"\n\t"
-    ".ascii \" -export:cx_sum3=sum3@12 -export:cx_sum8=sum8@32\"\n\t"
+    ".ascii \" -export:\\\"\\270\\374\\320\\302\\264\\260\\277\\332\\\"=" CX_STDCALL(update_window, 8) "\"\n\t"
+    ".ascii \" -export:cx_sum3=" CX_STDCALL(sum3, 12) " -export:cx_sum8=" CX_STDCALL(sum8, 32) "\"\n\t"
     ".ascii \" -export:cx_leaves_arguments=leaves_arguments -export:cx_last_call=last_call\"\n\t"
     ".text");

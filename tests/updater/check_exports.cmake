@@ -1,5 +1,5 @@
 # Reads the export and import tables of the built updater library:
-#   cmake -DDLL=Updata.dll -DOBJDUMP=i686-w64-mingw32-objdump -P check_exports.cmake
+#   cmake -DDLL=Updata.dll -DOBJDUMP=<the tree's objdump> -P check_exports.cmake
 # The single export must carry the GBK bytes of 更新窗口 undecorated, and the
 # library must need nothing but system libraries.
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_FILE ${DLL}.headers.txt RESULT_VARIABLE rc)

@@ -1,0 +1,61 @@
+#!/usr/bin/env python3
+"""Counts what one verbose CTest run (ctest -V) ran, case by case.
+
+A GoogleTest program counts each of its test cases: a case that reported
+"[       OK ]" passed, one that reported "[  FAILED  ] ... (N ms)" failed. A
+program that failed although none of its cases did (it crashed, hung or
+ended badly) counts one failure more. Any other test (a script, an end-to-end
+run, a fuzzer) counts as one case of its own.
+
+    count_tests.py LABEL ctest.log   ->   "LABEL: N passed, N failed"
+"""
+import re
+import sys
+
+RESULT = re.compile(r"^\s*\d+/\d+ Test\s+#(\d+): (\S+) \.+\**\s*(Passed|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|Failed|Not Run|\*\*\*Not Run)")
+LINE = re.compile(r"^(\d+): (.*)$")
+OK = re.compile(r"^\[       OK \] \S+ \(\d+ ms\)")
+FAILED = re.compile(r"^\[  FAILED  \] \S+.* \(\d+ ms\)$")
+
+
+def main():
+    label, path = sys.argv[1], sys.argv[2]
+    outputs = {}
+    results = {}
+    with open(path, encoding="utf-8", errors="replace") as log:
+        for raw in log:
+            raw = raw.rstrip("\n")
+            m = RESULT.match(raw)
+            if m:
+                results[m.group(1)] = (m.group(2), m.group(3) == "Passed")
+                continue
+            m = LINE.match(raw)
+            if m:
+                outputs.setdefault(m.group(1), []).append(m.group(2))
+    passed = failed = 0
+    failures = []
+    for number, (name, ok) in sorted(results.items(), key=lambda kv: int(kv[0])):
+        lines = outputs.get(number, [])
+        cases_ok = sum(1 for line in lines if OK.match(line))
+        cases_failed = sum(1 for line in lines if FAILED.match(line))
+        if cases_ok or cases_failed:
+            passed += cases_ok
+            failed += cases_failed
+            if not ok and cases_failed == 0:
+                failed += 1
+                failures.append(name + " (the program failed outside its cases)")
+            elif cases_failed:
+                failures.append("%s (%d of its cases)" % (name, cases_failed))
+        elif ok:
+            passed += 1
+        else:
+            failed += 1
+            failures.append(name)
+    if failures:
+        print("%s: failed: %s" % (label, ", ".join(failures)))
+    print("%s: %d passed, %d failed" % (label, passed, failed))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
