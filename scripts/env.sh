@@ -68,6 +68,8 @@ start_private_display() {
       export DISPLAY=":$n"
       wait_for "xdpyinfo -display :$n >/dev/null 2>&1 || ! kill -0 $XVFB_PID 2>/dev/null" 30
       kill -0 "$XVFB_PID" 2>/dev/null && return 0
+      # Taken by another run between the look and the start: try the next.
+      XVFB_PID=""
     fi
   done
   echo "no X display could be started" >&2
