@@ -43,10 +43,10 @@ for arch in "${arches[@]}"; do
     export CX_WIN_ARCH=$arch
     unset WINEPREFIX
     source "$CX_ROOT/scripts/env.sh"
-    # A fresh prefix for the Windows tests (the network tests make their own).
+    # A fresh prefix for the Windows tests (the network tests make their
+    # own), made by the wrapper on first use.
     rm -rf "$WINEPREFIX"
-    mkdir -p "$WINEPREFIX"
-    "$CX_WINE" wineboot -i >/dev/null 2>&1
+    "$CX_ROOT/scripts/wine-run.sh" wineboot -u >/dev/null 2>&1
     # Xvfb has no window manager: let Wine frame its windows itself instead
     # of waiting for a manager that never answers.
     "$CX_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1

@@ -402,6 +402,10 @@ def prepared_prefix(template_root, prefix, display, frame_windows=True):
             env = wine_env(template, display)
             subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                            timeout=300)
+            # A crash must end the program, not wait behind a dialog nobody sees.
+            subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\WineDbg", "/v", "ShowCrashDialog",
+                            "/t", "REG_DWORD", "/d", "0", "/f"], env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=120)
             subprocess.run(["wineserver", "-w"], env=env, timeout=120)
             open(os.path.join(template, ".complete"), "w").close()
     shutil.rmtree(prefix, ignore_errors=True)

@@ -38,15 +38,23 @@ TEST(UpdaterLibrary, CarriesFileAndProductVersionOnePointZero) {
   EXPECT_EQ(info->dwFileType, DWORD(VFT_DLL));
 }
 
-TEST(UpdaterLibrary, IsAThirtyTwoBitLibraryWithOneExportNamedInGbk) {
+// The library is built for the program's own architecture: the program loads it.
+TEST(UpdaterLibrary, IsALibraryOfTheProgramsArchitectureWithOneExportNamedInGbk) {
   std::string image = probe::read_file(library_path());
   ASSERT_GT(image.size(), 1024u);
   HMODULE lib = LoadLibraryExA(library_path().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
   ASSERT_NE(lib, nullptr);
   auto base = reinterpret_cast<const BYTE*>(lib);
   auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  // IMAGE_NT_HEADERS is the layout of this test program's own architecture.
+  auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+#ifdef _WIN64
+  EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
+  EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+#else
   EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+  EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+#endif
   EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
   const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
   ASSERT_NE(dir.VirtualAddress, 0u);

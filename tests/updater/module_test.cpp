@@ -276,11 +276,39 @@ struct FieldCase {
   const char* text;  // for texts; null = empty
 };
 
+// The record's fields by their 1-based position; numbers and texts differ in
+// size on x64, so each is read through its member.
 int32_t number_field(const TransferSettings* s, int field) {
-  return reinterpret_cast<const int32_t*>(s)[field - 1];
+  switch (field) {
+    case 1: return s->version;
+    case 6: return s->attempts;
+    case 7: return s->resume_offset;
+    case 8: return s->connect_timeout;
+    case 9: return s->send_timeout;
+    case 10: return s->receive_timeout;
+    case 11: return s->retry_pause;
+    case 12: return s->write_buffer;
+    case 13: return s->min_read_chunk;
+    case 14: return s->flags;
+    case 15: return s->handler == nullptr ? 0 : 1;
+    case 17: return s->read_chunk;
+  }
+  ADD_FAILURE() << "field " << field << " holds no number";
+  return -1;
 }
 std::string text_field(const TransferSettings* s, int field) {
-  const char* p = reinterpret_cast<const char* const*>(s)[field - 1];
+  const char* p = nullptr;
+  switch (field) {
+    case 2: p = s->source; break;
+    case 3: p = s->target; break;
+    case 4: p = s->user_name; break;
+    case 5: p = s->password; break;
+    case 16: p = s->referrer; break;
+    case 18: p = s->extensions; break;
+    case 19: p = s->reserved19; break;
+    case 20: p = s->reserved20; break;
+    default: ADD_FAILURE() << "field " << field << " holds no text";
+  }
   return p ? p : "";
 }
 
