@@ -12,7 +12,6 @@
 
 namespace cx {
 
-
 namespace {
 
 inline const uint8_t* U(const char* s) { return reinterpret_cast<const uint8_t*>(s); }
