@@ -1,15 +1,4 @@
-# Cross build of the 64-bit Windows program, for hosts that run 64-bit code only (MinGW-w64, posix
-# thread model: the C++ library needs std::mutex; winpthreads is linked
-# statically).
-set(CMAKE_SYSTEM_NAME Windows)
+# The 64-bit Windows program, for hosts that run 64-bit code only.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER   x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER  x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Tests run under Wine through the wrapper, which sets the prefix, locale and
-# display; the tests carry CX_WIN_ARCH, which picks the loader.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+set(CX_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
