@@ -32,10 +32,11 @@ toolchain_of() {
 # i386 program ("Exec format error"). CX_X86_WHY holds the reason when not.
 host_runs_x86() {
   local out
-  if out=$(/usr/lib/wine/wine --version 2>&1); then
+  if out=$(LC_ALL=C LANGUAGE=C bash -c '/usr/lib/wine/wine --version' 2>&1); then
     CX_X86_WHY=""
     return 0
   fi
+  out=$(printf '%s\n' "$out" | head -1)
   CX_X86_WHY="${out##*: }"
   [ -n "$CX_X86_WHY" ] || CX_X86_WHY="the 32-bit Wine loader did not start"
   return 1
