@@ -42,11 +42,6 @@ host_runs_x86() {
   return 1
 }
 
-# The Windows architectures this host can run, the product's first.
-runnable_arches() {
-  if host_runs_x86; then echo "x86 x64"; else echo "x64"; fi
-}
-
 # Waits up to $2 seconds for the condition command $1 to succeed.
 wait_for() {
   local cond=$1 limit=$2 end=$((SECONDS + $2))
