@@ -183,9 +183,9 @@ struct Cell {
   uint32_t tag;
 };
 #pragma pack(pop)
-#if UINTPTR_MAX == 0xFFFFFFFFu
+// Three words on every architecture: a 64-bit reference fills both value words.
 static_assert(sizeof(Cell) == 12, "a value cell is three 32-bit words");
-#endif
+static_assert(sizeof(void*) <= 2 * sizeof(uint32_t), "a reference fits the two value words");
 
 inline Cell cell_absent() { Cell c{}; return c; }
 inline Cell cell_int(int32_t v) { Cell c{}; c.v.w.lo = uint32_t(v); c.tag = TAG_INT; return c; }
