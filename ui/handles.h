@@ -1,53 +1,22 @@
-// Owners of platform resources: one small class per kind of handle, each
-// releasing what it holds exactly once.
+// Owners of the window layer's platform resources: one alias of the owner
+// template per kind of handle, and scope guards for device contexts.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "services/owned.h"
 
 namespace cx {
 
-template <class H, void (*Release)(H)>
-class Owned {
- public:
-  Owned() = default;
-  explicit Owned(H h) : h_(h) {}
-  ~Owned() { reset(); }
-  Owned(const Owned&) = delete;
-  Owned& operator=(const Owned&) = delete;
-  Owned(Owned&& o) noexcept : h_(std::exchange(o.h_, H{})) {}
-  Owned& operator=(Owned&& o) noexcept {
-    if (this != &o) reset(std::exchange(o.h_, H{}));
-    return *this;
-  }
-
-  H get() const { return h_; }
-  explicit operator bool() const { return h_ != H{}; }
-  void reset(H h = H{}) {
-    if (h_) Release(h_);
-    h_ = h;
-  }
-  // Gives up ownership (for example when the system takes the handle over).
-  H release() { return std::exchange(h_, H{}); }
-
- private:
-  H h_{};
-};
-
 inline void release_gdi_font(HFONT h) { DeleteObject(h); }
 inline void release_gdi_brush(HBRUSH h) { DeleteObject(h); }
-inline void release_gdi_bitmap(HBITMAP h) { DeleteObject(h); }
 inline void release_icon(HICON h) { DestroyIcon(h); }
 inline void release_menu(HMENU h) { DestroyMenu(h); }
-inline void release_memory_dc(HDC h) { DeleteDC(h); }
 
 using FontHandle = Owned<HFONT, release_gdi_font>;
 using BrushHandle = Owned<HBRUSH, release_gdi_brush>;
-using BitmapHandle = Owned<HBITMAP, release_gdi_bitmap>;
 using IconHandle = Owned<HICON, release_icon>;
 using MenuHandle = Owned<HMENU, release_menu>;
-using MemoryDC = Owned<HDC, release_memory_dc>;
 
 // A window's device context for the length of a scope.
 class WindowDC {

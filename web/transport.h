@@ -1,4 +1,4 @@
-// Thin owners around WinInet and kernel handles, and the address split and
+// The owner of WinInet handles, and the address split and
 // header queries shared by the page request and the URL reader.
 #pragma once
 
@@ -10,50 +10,13 @@
 #include <cstdint>
 #include <string>
 
+#include "services/owned.h"
+
 namespace cx::web {
 
+inline void release_internet_handle(HINTERNET h) { InternetCloseHandle(h); }
 // Owns one HINTERNET; closes it when reset or destroyed.
-class InternetHandle {
- public:
-  InternetHandle() = default;
-  explicit InternetHandle(HINTERNET h) : h_(h) {}
-  ~InternetHandle() { reset(); }
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-  InternetHandle(InternetHandle&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
-  InternetHandle& operator=(InternetHandle&& o) noexcept {
-    if (this != &o) { reset(); h_ = o.h_; o.h_ = nullptr; }
-    return *this;
-  }
-  void reset(HINTERNET h = nullptr) {
-    if (h_) InternetCloseHandle(h_);
-    h_ = h;
-  }
-  HINTERNET get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-
- private:
-  HINTERNET h_ = nullptr;
-};
-
-// Owns one kernel HANDLE.
-class KernelHandle {
- public:
-  KernelHandle() = default;
-  explicit KernelHandle(HANDLE h) : h_(h) {}
-  ~KernelHandle() { reset(); }
-  KernelHandle(const KernelHandle&) = delete;
-  KernelHandle& operator=(const KernelHandle&) = delete;
-  void reset(HANDLE h = nullptr) {
-    if (h_ && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    h_ = h;
-  }
-  HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_ = nullptr;
-};
+using InternetHandle = Owned<HINTERNET, release_internet_handle>;
 
 // An address split into what InternetConnectA and HttpOpenRequestA need.
 struct UrlParts {

@@ -137,6 +137,13 @@ HWND handle_of(const cx::ControlRef& ref) { return static_cast<HWND>(cx::window_
 
 namespace {
 
+// The screen reads' own resources: a memory device context and its bitmap.
+void release_memory_dc(HDC h) { DeleteDC(h); }
+void release_bitmap(HBITMAP h) { DeleteObject(h); }
+using MemoryDC = cx::Owned<HDC, release_memory_dc>;
+using BitmapHandle = cx::Owned<HBITMAP, release_bitmap>;
+
+
 Capture capture_dc(HDC source, int width, int height) {
   Capture c;
   c.width = width;
@@ -148,8 +155,8 @@ Capture capture_dc(HDC source, int width, int height) {
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  cx::MemoryDC memory(CreateCompatibleDC(source));
-  cx::BitmapHandle bitmap(CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  MemoryDC memory(CreateCompatibleDC(source));
+  BitmapHandle bitmap(CreateDIBSection(source, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!memory || !bitmap || !bits) return Capture{};
   {
     cx::Selection keep(memory.get(), bitmap.get());
