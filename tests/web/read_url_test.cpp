@@ -144,6 +144,17 @@ TEST_F(ReadUrl, ServerThatStopsSendingIsGivenUpAndTheCutIsReported) {
   std::printf("stalled body: given up after %lu ms\n", (unsigned long)t.ms);
 }
 
+TEST_F(ReadUrl, ServerSendingAByteEverySecondIsGivenUpWithinTheBudget) {
+  // 100 bytes, one a second: no single wait runs into the receive time-out.
+  Timed t = timed_read("http://www.clipdexsoft.com/ru/trickle");
+  EXPECT_EQ(t.outcome, ReadUrlOutcome::failed);
+  EXPECT_LE(t.ms, 15000u);
+  EXPECT_GE(t.ms, kReadUrlBudgetMs);
+  EXPECT_FALSE(t.data.empty());
+  EXPECT_TRUE(t.data == pattern(t.data.size())) << "the bytes that came are returned";
+  std::printf("trickling body: given up after %lu ms with %zu bytes\n", (unsigned long)t.ms, t.data.size());
+}
+
 TEST_F(ReadUrl, ConnectionClosedBeforeTheAnnouncedLengthIsNotComplete) {
   Timed t = timed_read("http://www.clipdexsoft.com/ru/cut");
   EXPECT_NE(t.outcome, ReadUrlOutcome::complete);

@@ -54,4 +54,5 @@ ROUTES = {
     "/ru/limit": {"body": pattern(64 * 1024), "content_length": False},
     "/ru/over": {"body": pattern(64 * 1024 + 1), "content_length": False},
     "/ru/crawl": {"body": pattern(4000), "stall": {"after": 10, "seconds": 30}},
+    "/ru/trickle": {"body": pattern(100), "trickle": 1},
 }
