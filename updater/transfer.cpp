@@ -222,9 +222,12 @@ int32_t run_job(const Job* job, Transfer* t) {
   if (!folder_of(job->target, folder, MAX_PATH - 14)) return TRANSFER_FAILED;
   remove_update_leftovers(job->target);
   if (!GetTempFileNameA(folder, kTempPrefix, 0, temp)) return TRANSFER_FAILED;
-  bool ok = download(job, t, temp) && !t->cancel && replace_file(job->target, temp);
-  // Without any file at the target's place the new one is all the user has left.
-  if (!ok && GetFileAttributesA(job->target) != INVALID_FILE_ATTRIBUTES) DeleteFileA(temp);
+  const bool downloaded = download(job, t, temp) && !t->cancel;
+  const bool ok = downloaded && replace_file(job->target, temp);
+  // A complete program that could not be put in place while the target's
+  // place stayed empty is all the user has left: it is kept.
+  const bool stranded = downloaded && !ok && GetFileAttributesA(job->target) == INVALID_FILE_ATTRIBUTES;
+  if (!ok && !stranded) DeleteFileA(temp);
   return ok ? TRANSFER_FINISHED : TRANSFER_FAILED;
 }
 

@@ -137,6 +137,13 @@ INSTANTIATE_TEST_SUITE_P(Routes, GoodDownloads,
                                            GoodRoute{"secure", "https://www.clipdexsoft.com/soft/clipdex/Clipdex.exe", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(Transfer, FailedDownloadToAMissingTargetLeavesNothing) {
+  ASSERT_TRUE(run(kSite + "nolength_cut.exe"));
+  EXPECT_EQ(codes().back(), TRANSFER_FAILED);
+  EXPECT_FALSE(probe::exists(target_));
+  EXPECT_TRUE(leftovers("").empty()) << "the partial download must be gone";
+}
+
 TEST_F(Transfer, MissingTargetIsCreated) {
   ASSERT_TRUE(run(kSite + "Clipdex.exe"));
   EXPECT_EQ(codes().back(), TRANSFER_FINISHED);
