@@ -27,10 +27,13 @@ bool provide_updater_library(const Text& directory) {
 }  // namespace
 
 void check_for_update() {
-  Bytes data = read_url(Text::literal(kVersionFileAddress));
+  ReadUrlOutcome outcome;
+  Bytes data = read_url(Text::literal(kVersionFileAddress), &outcome);
   Text file_text = to_text(data);
   VersionFile announced = read_version_file(file_text);
-  if (!announced.announces_version) {
+  // A cut or oversized answer may announce anything: only a whole version
+  // file counts.
+  if (outcome != ReadUrlOutcome::complete || !announced.announces_version) {
     // Nothing was learnt: no reason to touch the program, and no version to name.
     message_box(Text::literal(kCheckFailed));
     return;

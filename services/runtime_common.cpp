@@ -95,7 +95,9 @@ void runtime_error(const char* text, int32_t code) {
     msg += text;
     msg += "\r\n";
   }
-  detail::show_box(msg.c_str(), "错误", 0x10 /* error icon */, nullptr);
+  // Task-modal: the program's windows take no input while the report is up,
+  // so no handler can start behind a fatal error.
+  detail::show_box(msg.c_str(), "错误", 0x10 /* error icon */ | 0x2000 /* task-modal */, nullptr);
   runtime_shutdown();
   detail::platform_exit(-1);
 }
@@ -190,7 +192,9 @@ Text directory_of_module_path(const char* path) {
   const char* cut = nullptr;
   for (const char* p = path; *p; ++p) {
     unsigned char c = static_cast<unsigned char>(*p);
-    if (c >= 0x80) {  // a double-byte character: its trail byte may equal '\\'
+    // 0x81 to 0xFE lead a double-byte character, whose trail byte may equal
+    // '\\'; 0x80 (the euro sign) and 0xFF stand alone.
+    if (c >= 0x81 && c <= 0xFE) {
       if (p[1] == 0) break;
       ++p;
       continue;

@@ -182,7 +182,10 @@ uint32_t update_window(const char* address, const char* path) {
 void on_start_clicked() {
   set_timer(kTickMs);
   TransferSettings* s = g_state.settings;
-  if (!s) return;
+  if (!s) {  // the module could not set up its record: the download cannot start
+    on_transfer_event(TRANSFER_FAILED, 0, 0, 0, 0);
+    return;
+  }
   s->read_chunk = 4096;
   text_assign(s->source, g_state.download_address);
   text_assign(s->target, g_state.target_path);

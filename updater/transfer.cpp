@@ -9,6 +9,7 @@ namespace updata {
 namespace {
 
 const UINT WM_TRANSFER_EVENT = WM_APP + 0x2A1;
+const char kTempPrefix[] = "cxu";  // GetTempFileNameA makes "cxu" + up to 4 hex digits + ".tmp"
 const char kNotifyClass[] = "CxTransferNotify";
 const char kAgent[] = "Mozilla/4.0 (compatible; Clipdex updater 1.0)";
 
@@ -167,13 +168,13 @@ bool download(const Job* job, Transfer* t, const char* temp_path) {
       if (announced > 0x7FFFFFFFu) break;
       post_event(job, TRANSFER_TOTAL_SIZE, int32_t(announced));
     }
-    file = CreateFileA(temp_path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file = CreateFileA(temp_path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
     if (file == INVALID_HANDLE_VALUE) break;
     buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, job->write_buffer));
     if (!buffer) break;
 
     DWORD total = 0, filled = 0;
-    char head[2] = {0, 0};
     bool failed = false;
     for (;;) {
       if (t->cancel) { failed = true; break; }
@@ -187,7 +188,6 @@ bool download(const Job* job, Transfer* t, const char* temp_path) {
       DWORD got = 0;
       if (!InternetReadFile(request, buffer + filled, want, &got)) { failed = true; break; }
       if (got == 0) break;
-      for (DWORD i = 0; i < got && total + i < 2; ++i) head[total + i] = buffer[filled + i];
       total += got;
       filled += got;
       if ((has_length && total > announced) || total > 0x7FFFFFFFu) { failed = true; break; }
@@ -199,7 +199,9 @@ bool download(const Job* job, Transfer* t, const char* temp_path) {
     }
     if (failed || !write_all(file, buffer, filled)) break;
     if (has_length && total != announced) break;  // the connection ended early
-    if (total < 2 || head[0] != 'M' || head[1] != 'Z') break;  // an error page, not a program
+    // An error page, or a program cut short by a connection that closed
+    // without having announced the length.
+    if (!is_complete_image_file(file)) break;
     if (!FlushFileBuffers(file)) break;
     ok = true;
   } while (false);
@@ -217,10 +219,15 @@ int32_t run_job(const Job* job, Transfer* t) {
   // The temporary file lies beside the target, so that moving it in is a rename.
   char folder[MAX_PATH];
   char temp[MAX_PATH];
-  if (!folder_of(job->target, folder, MAX_PATH - 14) || !GetTempFileNameA(folder, "cxu", 0, temp))
-    return TRANSFER_FAILED;
-  bool ok = download(job, t, temp) && !t->cancel && replace_file(job->target, temp);
-  if (!ok) DeleteFileA(temp);
+  if (!folder_of(job->target, folder, MAX_PATH - 14)) return TRANSFER_FAILED;
+  remove_update_leftovers(job->target);
+  if (!GetTempFileNameA(folder, kTempPrefix, 0, temp)) return TRANSFER_FAILED;
+  const bool downloaded = download(job, t, temp) && !t->cancel;
+  const bool ok = downloaded && replace_file(job->target, temp);
+  // A complete program that could not be put in place while the target's
+  // place stayed empty is all the user has left: it is kept.
+  const bool stranded = downloaded && !ok && GetFileAttributesA(job->target) == INVALID_FILE_ATTRIBUTES;
+  if (!ok && !stranded) DeleteFileA(temp);
   return ok ? TRANSFER_FINISHED : TRANSFER_FAILED;
 }
 
@@ -246,6 +253,19 @@ DWORD WINAPI worker(void* param) {
   return 0;
 }
 
+HANDLE system_thread_starter(LPTHREAD_START_ROUTINE routine, void* param) {
+  return CreateThread(nullptr, 0, routine, param, 0, nullptr);
+}
+ThreadStarter g_thread_starter = system_thread_starter;
+
+const SwapFileOps kSystemSwapOps = {MoveFileExA, CopyFileA};
+const SwapFileOps* g_swap = &kSystemSwapOps;
+
+// A start that cannot begin says so like any failed transfer.
+void report_start_failure(const TransferSettings* s) {
+  if (s && s->handler) s->handler(TRANSFER_FAILED, 0, 0, 0, 0);
+}
+
 // Waits for the worker of an earlier start that has already said its last word.
 void reap_worker(Transfer* t) {
   if (!t->thread) return;
@@ -259,20 +279,21 @@ void reap_worker(Transfer* t) {
 void transfer_start(TransferHandle* transfer, const TransferSettings* s) {
   Transfer* t = from_handle(*transfer);
   if (t && t->running) return;
+  if (!s) return;
   if (!t) {
     t = static_cast<Transfer*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Transfer)));
-    if (!t) return;
+    if (!t) return report_start_failure(s);
     *transfer = TransferHandle(reinterpret_cast<uintptr_t>(t));
   }
   if (!t->notify) {
     t->notify = make_notify_window();
-    if (!t->notify) return;
+    if (!t->notify) return report_start_failure(s);
     SetWindowLongPtrA(t->notify, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(t));
   }
   reap_worker(t);
 
   Job* job = static_cast<Job*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Job)));
-  if (!job) return;
+  if (!job) return report_start_failure(s);
   job->owner = t;
   job->notify = t->notify;
   job->generation = InterlockedIncrement(&t->generation);
@@ -294,12 +315,13 @@ void transfer_start(TransferHandle* transfer, const TransferSettings* s) {
   InterlockedExchange(&t->cancel, 0);
   InterlockedExchange(&t->running, 1);
   InterlockedExchange(&t->worker_active, WORKER_ACTIVE);
-  t->thread = CreateThread(nullptr, 0, worker, job, 0, nullptr);
+  t->thread = g_thread_starter(worker, job);
   if (!t->thread) {
     if (job->module_ref) FreeLibrary(job->module_ref);
     free_job(job);
     InterlockedExchange(&t->worker_active, WORKER_DONE);
     InterlockedExchange(&t->running, 0);
+    report_start_failure(s);
   }
 }
 
@@ -356,13 +378,168 @@ bool replace_file(const char* target, const char* new_file) {
       wsprintfA(aside, "%s.old%d", target, i);
     named = GetFileAttributesA(aside) == INVALID_FILE_ATTRIBUTES || DeleteFileA(aside);
   }
-  if (!named || !MoveFileExA(target, aside, 0)) return false;
-  if (!MoveFileExA(new_file, target, MOVEFILE_WRITE_THROUGH)) {
-    MoveFileExA(aside, target, 0);
-    return false;
+  if (!named || !g_swap->move(target, aside, 0)) return false;
+  bool replaced = g_swap->move(new_file, target, MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (!replaced) {
+    if (g_swap->move(aside, target, 0)) return false;
+    // The old file cannot go back: a copy of the complete new one takes the
+    // place, or failing that a copy of the old one; an empty place is the
+    // one outcome that must not be.
+    replaced = g_swap->copy(new_file, target, TRUE) != FALSE;
+    if (replaced) {
+      DeleteFileA(new_file);
+    } else {
+      DeleteFileA(target);  // whatever part of the copy was made
+      if (g_swap->copy(aside, target, TRUE)) DeleteFileA(aside);
+      return false;
+    }
   }
+  // The program running from the aside file keeps it in use until it ends;
+  // the next update removes it then.
   if (!DeleteFileA(aside)) MoveFileExA(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return true;
+}
+
+namespace {
+
+// Reads n bytes at offset of the image; false when they are not all there.
+using ReadAt = bool (*)(void* source, uint64_t offset, void* out, uint32_t n);
+
+struct Memory {
+  const unsigned char* data;
+  uint64_t size;
+};
+
+bool read_memory(void* source, uint64_t offset, void* out, uint32_t n) {
+  const Memory* m = static_cast<const Memory*>(source);
+  if (offset > m->size || n > m->size - offset) return false;
+  CopyMemory(out, m->data + offset, n);
+  return true;
+}
+
+bool read_file_at(void* source, uint64_t offset, void* out, uint32_t n) {
+  HANDLE file = static_cast<HANDLE>(source);
+  LARGE_INTEGER at;
+  at.QuadPart = LONGLONG(offset);
+  if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) return false;
+  DWORD got = 0;
+  return ReadFile(file, out, n, &got, nullptr) && got == n;
+}
+
+uint32_t le16(const unsigned char* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+uint32_t le32(const unsigned char* p) { return le16(p) | le16(p + 2) << 16; }
+
+bool image_complete(ReadAt read, void* source, uint64_t size) {
+  unsigned char dos[64];
+  if (!read(source, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
+  const uint64_t pe = le32(dos + 0x3C);
+  unsigned char nt[4 + 20];  // signature and file header
+  if (!read(source, pe, nt, sizeof nt)) return false;
+  if (nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0) return false;
+  const uint32_t sections = le16(nt + 4 + 2);
+  const uint32_t optional_size = le16(nt + 4 + 16);
+  if (sections == 0 || optional_size < 2) return false;
+  // The optional header up to the certificate table's directory entry.
+  unsigned char optional[144 + 8] = {};
+  const uint32_t optional_read = optional_size < sizeof optional ? optional_size : uint32_t(sizeof optional);
+  if (!read(source, pe + 24, optional, optional_read)) return false;
+  const uint32_t magic = le16(optional);
+  const uint32_t directories_at = magic == 0x10B ? 96 : 112;  // PE32, PE32+
+  if ((magic != 0x10B && magic != 0x20B) || optional_size < directories_at) return false;
+  if (le32(optional + 60) > size) return false;  // SizeOfHeaders
+  // The certificate table is the one directory given as a file position.
+  const uint32_t certificate_at = directories_at + 4 * 8;
+  if (le32(optional + directories_at - 4) > 4 && optional_read >= certificate_at + 8) {
+    const unsigned char* entry = optional + certificate_at;
+    if (le32(entry + 4) > 0 && uint64_t(le32(entry)) + le32(entry + 4) > size) return false;
+  }
+  const uint64_t table = pe + 24 + optional_size;
+  for (uint32_t i = 0; i < sections; ++i) {
+    unsigned char section[40];
+    if (!read(source, table + 40ull * i, section, sizeof section)) return false;
+    const uint64_t raw_size = le32(section + 16), raw_at = le32(section + 20);
+    if (raw_size > 0 && raw_at + raw_size > size) return false;
+  }
+  return true;
+}
+
+// "cxu", one to four hex digits, ".tmp": the names GetTempFileNameA gave.
+bool is_own_temporary(const char* name) {
+  int n = text_size(name);
+  if (n < 8 || n > 11 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, 3, kTempPrefix, 3) != CSTR_EQUAL ||
+      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name + n - 4, 4, ".tmp", 4) != CSTR_EQUAL)
+    return false;
+  for (int i = 3; i < n - 4; ++i) {
+    char c = name[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
+// Deletes the files of folder (with its separator) matching pattern that keep() accepts.
+void delete_matching(const char* folder, const char* pattern, bool (*keep)(const char* name, const char* base),
+                     const char* base) {
+  char* search = text_join(folder, pattern);
+  if (!search) return;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA(search, &found);
+  text_release(search);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    if (!keep(found.cFileName, base)) continue;
+    if (char* path = text_join(folder, found.cFileName)) {
+      DeleteFileA(path);  // fails, harmlessly, for a file still in use
+      text_release(path);
+    }
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+}
+
+bool temporary_name(const char* name, const char*) { return is_own_temporary(name); }
+
+// base.old, base.old1 ... base.old99: the aside names replace_file gives.
+bool aside_name(const char* name, const char* base) {
+  int nb = text_size(base), n = text_size(name);
+  if (n < nb + 4 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, nb, base, nb) != CSTR_EQUAL ||
+      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name + nb, 4, ".old", 4) != CSTR_EQUAL)
+    return false;
+  for (int i = nb + 4; i < n; ++i)
+    if (name[i] < '0' || name[i] > '9') return false;
+  return n <= nb + 6;
+}
+
+}  // namespace
+
+bool is_complete_image(const void* data, uint64_t size) {
+  Memory m = {static_cast<const unsigned char*>(data), size};
+  return data && image_complete(read_memory, &m, size);
+}
+
+bool is_complete_image_file(HANDLE file) {
+  LARGE_INTEGER size;
+  if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size) || size.QuadPart < 0) return false;
+  return image_complete(read_file_at, file, uint64_t(size.QuadPart));
+}
+
+void remove_update_leftovers(const char* target) {
+  char folder[MAX_PATH];
+  if (!target || !*target || !folder_of(target, folder, MAX_PATH)) return;
+  // Without the program in its place the leftovers may be its only copies.
+  if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) return;
+  // folder_of gives "." for a bare name: the files are then in the current folder.
+  const char* dir = (folder[0] == '.' && folder[1] == 0) ? "" : folder;
+  const char* base = target + text_size(dir);
+  delete_matching(dir, "cxu*.tmp", temporary_name, nullptr);
+  char pattern[MAX_PATH + 8];
+  if (text_size(base) > MAX_PATH) return;
+  wsprintfA(pattern, "%s.old*", base);
+  delete_matching(dir, pattern, aside_name, base);
+}
+
+void set_swap_file_ops(const SwapFileOps* ops) { g_swap = ops ? ops : &kSystemSwapOps; }
+void set_transfer_thread_starter(ThreadStarter starter) {
+  g_thread_starter = starter ? starter : system_thread_starter;
 }
 
 bool has_listed_ending(const char* name, const char* endings) {

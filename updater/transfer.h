@@ -12,11 +12,22 @@
 //   event 9         anything else; the target is left exactly as it was
 // The download goes to a temporary file beside the target. It is accepted
 // only with a 2xx status, the announced length (when there is one) and a
-// program image ("MZ" at the start). The target is then renamed aside (a
-// running program's file cannot be overwritten, but it can be renamed), the
-// new file moved in, and the aside file deleted or, when it is still in use,
-// marked for deletion at the next restart. A failed move puts the old file back.
+// complete program image (see is_complete_image): without a length, a
+// connection that closed early is told only by the image itself. The target
+// is then renamed aside (a running program's file cannot be overwritten, but
+// it can be renamed), the new file moved in, and the aside file deleted or,
+// when it is still in use, marked for deletion at the next restart. A failed
+// move puts the old file back; when that fails too, the new file is copied
+// into place, so that the program's path never stays empty.
+//
+// Each start first removes what earlier updates left beside the target: the
+// temporary file of a download the process did not live to finish, and the
+// aside files of the program that was running during an update.
+// A start that cannot even begin (no memory, no window, no thread) reports
+// event 9 to the handler at once.
 #pragma once
+
+#include <windows.h>
 
 #include <cstdint>
 
@@ -47,9 +58,33 @@ struct TransferOps {
 };
 extern const TransferOps kWinInetTransfer;
 
-// Puts the file new_file in the place of target (steps above). False leaves
-// target as it was; new_file is then still there for the caller to delete.
+// Puts the file new_file in the place of target (steps above). True: target
+// holds the new file and new_file is gone. False: target holds the old file
+// again and new_file is still there for the caller to delete, or, when not
+// even the old file could be put back, target is missing and new_file must be
+// kept.
 bool replace_file(const char* target, const char* new_file);
+
+// True when the size bytes at data are a whole Windows executable image: "MZ",
+// a PE header where the DOS header points, the headers, the data of every
+// section and an attached certificate table all inside the size.
+bool is_complete_image(const void* data, uint64_t size);
+// The same for a file (read through its handle, which needs read access).
+bool is_complete_image_file(HANDLE file);
+
+// Removes the leftovers of earlier updates of target: temporary download
+// files beside it and its aside names. Files still in use stay.
+void remove_update_leftovers(const char* target);
+
+// Test seams: the file operations of the swap, and the thread start of a
+// transfer. Null puts the system's own back.
+struct SwapFileOps {
+  BOOL(WINAPI* move)(LPCSTR from, LPCSTR to, DWORD flags);
+  BOOL(WINAPI* copy)(LPCSTR from, LPCSTR to, BOOL fail_if_exists);
+};
+void set_swap_file_ops(const SwapFileOps* ops);
+using ThreadStarter = HANDLE (*)(LPTHREAD_START_ROUTINE routine, void* param);
+void set_transfer_thread_starter(ThreadStarter starter);
 
 // True when name ends in one of the "|"-separated endings (ASCII case ignored).
 // An empty list allows every name.

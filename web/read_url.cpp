@@ -41,9 +41,21 @@ Bytes to_bytes(const std::vector<uint8_t>& data) {
   return data.empty() ? Bytes() : Bytes::copy(data.data(), data.size());
 }
 
+// Connect, send and receive each end after kReadUrlStepTimeoutMs.
+void set_step_timeouts(HINTERNET handle) {
+  DWORD ms = kReadUrlStepTimeoutMs;
+  for (DWORD option : {DWORD(INTERNET_OPTION_CONNECT_TIMEOUT), DWORD(INTERNET_OPTION_SEND_TIMEOUT),
+                       DWORD(INTERNET_OPTION_RECEIVE_TIMEOUT)})
+    InternetSetOptionA(handle, option, &ms, sizeof ms);
+}
+
 }  // namespace
 
-Bytes read_url(const Text& address) {
+Bytes read_url(const Text& address, ReadUrlOutcome* outcome) {
+  ReadUrlOutcome ignored;
+  ReadUrlOutcome& result = outcome ? *outcome : ignored;
+  result = ReadUrlOutcome::failed;
+  const DWORD started = GetTickCount();
   UrlReaderState& st = reader();
   if (address.empty()) return Bytes();
 
@@ -61,12 +73,14 @@ Bytes read_url(const Text& address) {
     }
     if (!st.root) return Bytes();
   }
+  set_step_timeouts(st.root.get());
   // Only the HTTP service gives data; other schemes are not spoken here.
   if (url.scheme != INTERNET_SCHEME_HTTP && url.scheme != INTERNET_SCHEME_HTTPS) return Bytes();
 
   web::InternetHandle connection(InternetConnectA(st.root.get(), url.host.c_str(), url.port, url.user.c_str(),
                                                   url.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return Bytes();
+  set_step_timeouts(connection.get());
 
   INTERNET_PROXY_INFO proxy_info{};
   if (!st.proxy.empty()) {
@@ -88,23 +102,46 @@ Bytes read_url(const Text& address) {
   web::InternetHandle request(HttpOpenRequestA(connection.get(), "GET", object.c_str(), "HTTP/1.0", nullptr,
                                                accept_types, flags, 0));
   if (!request) return Bytes();
+  set_step_timeouts(request.get());
   if (!HttpSendRequestA(request.get(), "Accept: */*\r\n\r\n", 15, nullptr, 0)) return Bytes();
 
   DWORD chunk = kUnknownLengthChunk;
   char length_text[32] = {0};
   DWORD length_size = sizeof length_text;
+  long long announced = -1;
   if (HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH, length_text, &length_size, nullptr)) {
-    long announced = std::strtol(length_text, nullptr, 10);
-    if (announced > 0) chunk = DWORD(announced) >= kLargestChunk ? kLargestChunk : DWORD(announced) + 1;
+    announced = std::strtoll(length_text, nullptr, 10);
+    if (announced > 0) chunk = announced >= kLargestChunk ? kLargestChunk : DWORD(announced) + 1;
   }
 
   std::vector<uint8_t> out;
   std::vector<uint8_t> buffer(chunk);
   for (;;) {
+    if (GetTickCount() - started >= kReadUrlBudgetMs) break;  // a crawling server: give up
+    // A read waits until its whole chunk has come or the answer ends; asking
+    // only for what has arrived keeps a server that sends a byte now and then
+    // from holding it beyond the budget. The wait for data has the receive
+    // time-out.
+    DWORD ask = chunk, available = 0;
+    if (!InternetQueryDataAvailable(request.get(), &available, 0, 0)) {
+      if (st.observer) st.observer(chunk, 0, st.observer_context);
+      break;
+    }
+    if (available > 0 && available < ask) ask = available;
     DWORD got = 0;
-    BOOL ok = InternetReadFile(request.get(), buffer.data(), chunk, &got);
+    BOOL ok = InternetReadFile(request.get(), buffer.data(), ask, &got);
     if (st.observer) st.observer(chunk, ok ? got : 0, st.observer_context);
-    if (!ok || got == 0) break;
+    if (!ok) break;
+    if (got == 0) {
+      // A connection that closed before the announced length is a cut answer.
+      if (announced < 0 || uint64_t(announced) == out.size()) result = ReadUrlOutcome::complete;
+      break;
+    }
+    if (out.size() + got > kReadUrlLimit) {
+      result = ReadUrlOutcome::too_long;
+      out.clear();
+      break;
+    }
     out.insert(out.end(), buffer.data(), buffer.data() + got);
   }
   request.reset();

@@ -30,7 +30,8 @@ int32_t print_box(const char* text, const char* caption, uint32_t style, void* o
 }
 
 // What the box must show for a run-time error report.
-std::string expected_box(const std::string& message, uint32_t style = 0x10) {
+// Error icon, task-modal: the program takes no input behind the report.
+std::string expected_box(const std::string& message, uint32_t style = 0x2010) {
   char tail[32];
   std::snprintf(tail, sizeof tail, "\\|%X\\|0\\]", style);
   return "BOX\\[" + hex(message) + "\\|" + hex("错误") + tail;

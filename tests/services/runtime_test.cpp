@@ -358,6 +358,13 @@ TEST(ProgramDirectory, PartOfTheModulePathBeforeTheLastSeparator) {
       // 95 5C is one character whose trail byte is a backslash.
       {"C:\\dir\\\x95\\x.exe", "C:\\dir"},
       {"C:\\中文\\a.exe", "C:\\中文"},
+      // 0x80 (the euro sign) and 0xFF are single bytes: the separator behind
+      // them counts; 0x81 and 0xFE still lead a pair.
+      {"C:\\\x80\\Clipdex.exe", "C:\\\x80"},
+      {"C:\\a\x80\\b\x80\\x.exe", "C:\\a\x80\\b\x80"},
+      {"C:\\\xFF\\x.exe", "C:\\\xFF"},
+      {"C:\\d\\\x81\\x.exe", "C:\\d"},
+      {"C:\\d\\\xFE\\x.exe", "C:\\d"},
       {"/usr/bin/prog", "/usr/bin"},
   };
   for (const auto& c : cases) EXPECT_EQ(S(directory_of_module_path(c.path)), c.dir) << c.path;

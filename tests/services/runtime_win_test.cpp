@@ -30,6 +30,17 @@ DeclaredEntry g_child_entry;
 int run_child(const std::string& scenario, const char* arg) {
   runtime_startup();
   if (scenario == "error") runtime_error("测试出错", 7);
+  if (scenario == "error_behind_window") {
+    // A shown window of the program, as the main window is when a handler fails.
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "cx_error_main";
+    RegisterClassA(&wc);
+    CreateWindowA("cx_error_main", "cx_error_main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 100, nullptr,
+                  nullptr, wc.hInstance, nullptr);
+    runtime_error("测试出错", 7);
+  }
   if (scenario == "by_index") runtime_error_by_index(RTE_INDEX_BELOW_ONE);
   if (scenario == "missing_library") {
     g_child_entry = {"cx_absent_library.dll", "Nothing", nullptr, nullptr};
@@ -77,6 +88,7 @@ struct SeenBox {
   LONG style = 0, ex_style = 0;
   HICON icon = nullptr;
   bool other_window_enabled = true;
+  bool other_window_found = false;
 };
 
 struct BoxSearch {
@@ -102,6 +114,7 @@ struct Responder {
   DWORD pid;
   int button;
   HWND watched = nullptr;  // a window whose enabled state is recorded
+  const char* watched_title = nullptr;  // ... or the window of this title
   SeenBox seen;
   bool answered = false;
   HANDLE thread = nullptr;
@@ -136,7 +149,9 @@ struct Responder {
       HICON icon = HICON(SendDlgItemMessageA(h, id, STM_GETICON, 0, 0));
       if (icon) seen.icon = icon;
     }
-    if (watched) seen.other_window_enabled = IsWindowEnabled(watched) != FALSE;
+    HWND other = watched ? watched : (watched_title ? FindWindowA(nullptr, watched_title) : nullptr);
+    if (other) seen.other_window_enabled = IsWindowEnabled(other) != FALSE;
+    seen.other_window_found = other != nullptr;
   }
   void start() { thread = CreateThread(nullptr, 0, run, this, 0, nullptr); }
   void join() {
@@ -152,7 +167,8 @@ struct ChildResult {
   bool box_seen = false;
 };
 
-ChildResult run_child_process(const std::string& exe, const std::string& scenario, const std::string& arg = "") {
+ChildResult run_child_process(const std::string& exe, const std::string& scenario, const std::string& arg = "",
+                              const char* watched_title = nullptr) {
   ChildResult r;
   std::string cmd = "\"" + exe + "\" --cx-child=" + scenario + (arg.empty() ? "" : " \"" + arg + "\"");
   STARTUPINFOA si = {};
@@ -161,7 +177,7 @@ ChildResult run_child_process(const std::string& exe, const std::string& scenari
   std::vector<char> line(cmd.begin(), cmd.end());
   line.push_back(0);
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return r;
-  Responder resp{pi.dwProcessId, IDOK, nullptr, {}};
+  Responder resp{pi.dwProcessId, IDOK, nullptr, watched_title, {}};
   resp.start();
   DWORD w = WaitForSingleObject(pi.hProcess, 30000);
   if (w != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
@@ -236,6 +252,19 @@ TEST_F(RuntimeErrorBox, ShowsTheReportAndEndsWithMinusOne) {
   }
 }
 
+// The report is task-modal: the program's shown window takes no click while
+// it is up, so no handler can start inside a fatal report.
+TEST_F(RuntimeErrorBox, DisablesTheProgramsWindowsWhileItIsUp) {
+  ChildResult r = run_child_process(exe, "error_behind_window", "", "cx_error_main");
+  ASSERT_TRUE(r.ended);
+  EXPECT_EQ(r.exit_code, 0xFFFFFFFFu);
+  ASSERT_TRUE(r.box_seen);
+  EXPECT_EQ(r.box.text, error_box_text("测试出错", 7));
+  ASSERT_TRUE(r.box.other_window_found) << "the program's window was not there behind the box";
+  EXPECT_FALSE(r.box.other_window_enabled) << "the window took input behind the report";
+  EXPECT_EQ(r.box.ex_style & WS_EX_TOPMOST, 0) << "task-modal, not system-modal";
+}
+
 #ifdef _WIN64
 // x64 has one calling convention in which the caller removes what it pushed,
 // so a function that takes fewer arguments than declared cannot unbalance the
@@ -259,6 +288,25 @@ TEST(ProgramDirectoryAtRoot, IsTheDriveAlone) {
   EXPECT_EQ(r.exit_code, 0u);
   EXPECT_FALSE(r.box_seen);
   EXPECT_EQ(read_whole_file(answer), "C:|C:\\") << "directory | current directory after start-up";
+  DeleteFileA(answer.c_str());
+}
+
+// In code page 936 the byte 0x80 is a character of its own (the euro sign),
+// not the lead of a pair: the backslash behind it ends the folder name.
+TEST(ProgramDirectoryWithEuroSign, IsTheFolderHoldingTheProgram) {
+  const std::string dir = "C:\\cx_dir_\x80";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  std::string copy = dir + "\\cx_euro_program.exe";
+  ASSERT_TRUE(CopyFileA(own_program_path().c_str(), copy.c_str(), FALSE)) << "no folder named with 0x80 here";
+  std::string answer = test_temp_path("cx_euro_answer.txt");
+  DeleteFileA(answer.c_str());
+  ChildResult r = run_child_process(copy, "directory", answer);
+  DeleteFileA(copy.c_str());
+  RemoveDirectoryA(dir.c_str());
+  ASSERT_TRUE(r.ended);
+  EXPECT_EQ(r.exit_code, 0u);
+  EXPECT_FALSE(r.box_seen);
+  EXPECT_EQ(read_whole_file(answer), dir + "|" + dir) << "directory | current directory after start-up";
   DeleteFileA(answer.c_str());
 }
 
@@ -435,7 +483,7 @@ TEST(MessageBoxOnScreen, TaskModalUnlessSystemModal) {
       {0x1000, IDOK, 0, false},
   };
   for (const auto& c : cases) {
-    Responder resp{GetCurrentProcessId(), c.press, other, {}};
+    Responder resp{GetCurrentProcessId(), c.press, other, nullptr, {}};
     resp.start();
     Cell args[3] = {cell_bool(true), cell_int(c.buttons), cell_text("标题")};
     int32_t result = message_box(args, 3);
@@ -447,7 +495,7 @@ TEST(MessageBoxOnScreen, TaskModalUnlessSystemModal) {
     EXPECT_EQ(resp.seen.other_window_enabled, !c.task_modal) << "a task-modal box disables the thread's windows";
     EXPECT_EQ((resp.seen.ex_style & WS_EX_TOPMOST) != 0, !c.task_modal) << "a system-modal box stays on top";
   }
-  Responder resp{GetCurrentProcessId(), IDOK, nullptr, {}};
+  Responder resp{GetCurrentProcessId(), IDOK, nullptr, nullptr, {}};
   resp.start();
   message_box(Text::copy("导出成功"));
   resp.join();

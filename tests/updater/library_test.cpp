@@ -3,9 +3,11 @@
 // update succeeds), driven from here like a user would: press the start
 // button, answer the message box, watch files and processes.
 #include <windows.h>
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "tests/updater/browser_recorder.h"
@@ -175,14 +177,174 @@ TEST_P(FailedUpdate, KeepsTheOldProgramAndTheWindowWithTheButtonEnabled) {
   EXPECT_EQ(browser.opened().rfind("http://www.clipdexsoft.com", 0), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Routes, FailedUpdate,
-                         ::testing::Values(FailedRoute{"not_found", "http://www.clipdexsoft.com/soft/clipdex/missing.exe"},
-                                           FailedRoute{"truncated", "http://www.clipdexsoft.com/soft/clipdex/truncated.exe"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Routes, FailedUpdate,
+    ::testing::Values(FailedRoute{"not_found", "http://www.clipdexsoft.com/soft/clipdex/missing.exe"},
+                      FailedRoute{"truncated", "http://www.clipdexsoft.com/soft/clipdex/truncated.exe"},
+                      FailedRoute{"cut_without_length", "http://www.clipdexsoft.com/soft/clipdex/nolength_cut.exe"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- the program itself ----------------------------------------------------------------------
 
 #ifdef CX_PROGRAM
+const char kMainCaption[] = "Clipdex视频地址批量获取工具 v1.0";
+const char kCheckFailed[] = "检查更新失败";
+
+// The real program against a maker's server whose version file answers as
+// the test says (the fixture server's reply format, as JSON).
+class ProgramRun : public UpdateRun {
+ protected:
+  void SetUp() override {
+    UpdateRun::SetUp();
+    ASSERT_TRUE(CopyFileA(probe::unix_to_wine(CX_PROGRAM).c_str(), target_.c_str(), FALSE));
+    old_bytes_ = probe::read_file(target_);
+  }
+  void TearDown() override {
+    DeleteFileA(reply_file().c_str());
+    UpdateRun::TearDown();
+  }
+  static std::string reply_file() { return probe::unix_to_wine(CX_VERSION_REPLY); }
+  void serve_version(const std::string& reply_json) { ASSERT_TRUE(probe::write_file(reply_file(), reply_json)); }
+  // A version file announcing V1.1 with this download address.
+  void announce(const std::string& download) {
+    serve_version("{\"body\": \"new=[V1.1]\\r\\ndownload=[" + download + "]\\r\\n\", \"content_type\": \"text/plain\"}");
+  }
+  bool start_program() {
+    std::string command = "\"" + target_ + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    started_ = GetTickCount();
+    return CreateProcessA(target_.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &si, &pi_);
+  }
+  // After the start-up box was answered: the main window shows, takes input
+  // and answers messages; closing it ends the program with 0.
+  void expect_usable_window_then_close() {
+    HWND main = probe::wait_for_window(pi_.dwProcessId, nullptr, kMainCaption, 15000);
+    ASSERT_NE(main, nullptr) << "the main window did not show";
+    EXPECT_TRUE(IsWindowEnabled(main));
+    DWORD_PTR ignored = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored)) << "the window hangs";
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(wait_exit(20000), 0u);
+  }
+  DWORD since_start() const { return GetTickCount() - started_; }
+  DWORD started_ = 0;
+};
+
+TEST_F(ProgramRun, SilentMakerServerHoldsTheStartForAtMostFifteenSeconds) {
+  serve_version("{\"silent\": true}");
+  ASSERT_TRUE(start_program());
+  probe::BoxResponder boxes({IDOK}, pi_.dwProcessId);
+  ASSERT_TRUE(boxes.wait_for(1, 25000)) << "no start-up box";
+  DWORD shown = since_start();
+  std::printf("silent maker's server: start-up box after %lu ms\n", (unsigned long)shown);
+  EXPECT_LE(shown, 20000u);
+  EXPECT_EQ(boxes.seen()[0].text, kCheckFailed);
+  EXPECT_FALSE(probe::exists(dir_ + "\\Updata.dll")) << "no library after a failed check";
+  expect_usable_window_then_close();
+}
+
+TEST_F(ProgramRun, EndlessVersionAnswerIsRefusedAtOnceWithLittleMemory) {
+  serve_version("{\"body\": \"new=[V1.1]\\r\\ndownload=[x]\\r\\n\", \"endless\": true, \"content_length\": false}");
+  ASSERT_TRUE(start_program());
+  probe::BoxResponder boxes({IDOK}, pi_.dwProcessId);
+  // The box stays up until it is answered: the memory is read meanwhile.
+  ASSERT_TRUE(probe::wait_until([&] { return !probe::top_windows(pi_.dwProcessId, "#32770", nullptr).empty() ||
+                                             boxes.count() > 0; }, 20000))
+      << "no start-up box";
+  DWORD shown = since_start();
+  PROCESS_MEMORY_COUNTERS mem = {};
+  mem.cb = sizeof mem;
+  bool measured = GetProcessMemoryInfo(pi_.hProcess, &mem, sizeof mem) != FALSE;
+  ASSERT_TRUE(boxes.wait_for(1, 10000));
+  std::printf("endless version answer: start-up box after %lu ms\n", (unsigned long)shown);
+  EXPECT_LE(shown, 8000u);
+  EXPECT_EQ(boxes.seen()[0].text, kCheckFailed);
+  EXPECT_FALSE(probe::exists(dir_ + "\\Updata.dll"));
+  if (measured) {
+    std::printf("endless version answer: peak working set %lu KiB, peak private bytes %lu KiB\n",
+                (unsigned long)(mem.PeakWorkingSetSize / 1024), (unsigned long)(mem.PeakPagefileUsage / 1024));
+    EXPECT_LT(mem.PeakPagefileUsage, SIZE_T(200) << 20) << "the answer was held in memory";
+  } else {
+    std::printf("endless version answer: the process's memory cannot be read on this host (error %lu)\n",
+                (unsigned long)GetLastError());
+  }
+  expect_usable_window_then_close();
+}
+
+TEST_F(ProgramRun, DownloadWithoutLengthCutShortKeepsTheProgramAndTheUpdater) {
+  announce("http://www.clipdexsoft.com/soft/clipdex/nolength_cut.exe");
+  ASSERT_TRUE(start_program());
+  probe::BoxResponder answers({IDOK, IDCANCEL}, pi_.dwProcessId);
+  ASSERT_TRUE(answers.wait_for(1, 30000));
+  EXPECT_EQ(answers.seen()[0].text, "当前为最新版本：V1.1");
+  HWND w = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
+  ASSERT_NE(w, nullptr);
+  press_start(w);
+  ASSERT_TRUE(answers.wait_for(2, 60000)) << "no box after the download";
+  EXPECT_EQ(answers.seen()[1].caption, "更新失败");
+  EXPECT_EQ(answers.seen()[1].text, "下载出错,请手动下载");
+  EXPECT_EQ(wait_exit(1500), DWORD(STILL_ACTIVE)) << "a failed download must not end the program";
+  EXPECT_TRUE(IsWindowVisible(w)) << "the updater window must stay";
+  EXPECT_TRUE(probe::read_file(target_) == old_bytes_) << "the program must stay byte for byte";
+  EXPECT_TRUE(temporaries().empty());
+}
+
+TEST_F(ProgramRun, DownloadWithoutLengthWholeReplacesTheProgram) {
+  announce("http://www.clipdexsoft.com/soft/clipdex/nolength.exe");
+  ASSERT_TRUE(start_program());
+  probe::BoxResponder answers({IDOK, IDCANCEL}, pi_.dwProcessId);
+  ASSERT_TRUE(answers.wait_for(1, 30000));
+  HWND w = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
+  ASSERT_NE(w, nullptr);
+  press_start(w);
+  ASSERT_TRUE(answers.wait_for(2, 60000));
+  EXPECT_EQ(answers.seen()[1].caption, "更新成功");
+  EXPECT_EQ(answers.seen()[1].text, "更新完成，是否立即运行？");
+  EXPECT_EQ(wait_exit(20000), 0u);
+  EXPECT_TRUE(probe::read_file(target_) == probe::read_file(built("updater_marker.exe")));
+}
+
+// The program ends (its window closed) while the updater downloads: the
+// temporary file stays behind, and the next update removes it.
+TEST_F(ProgramRun, DownloadInterruptedByTheProgramsEndIsClearedByTheNextUpdate) {
+  announce("http://www.clipdexsoft.com/soft/clipdex/stall_long.exe");
+  ASSERT_TRUE(start_program());
+  {
+    probe::BoxResponder answers({IDOK}, pi_.dwProcessId);
+    ASSERT_TRUE(answers.wait_for(1, 30000));
+    HWND w = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
+    ASSERT_NE(w, nullptr);
+    press_start(w);
+    ASSERT_TRUE(probe::wait_until([&] { return !temporaries().empty(); }, 20000)) << "the download did not begin";
+    HWND main = probe::wait_for_window(pi_.dwProcessId, nullptr, kMainCaption, 5000);
+    ASSERT_NE(main, nullptr);
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(wait_exit(20000), 0u);
+  }
+  ASSERT_FALSE(temporaries().empty()) << "the interrupted download left nothing: the case is not shown";
+  EXPECT_TRUE(probe::read_file(target_) == old_bytes_);
+  CloseHandle(pi_.hProcess);
+  CloseHandle(pi_.hThread);
+  pi_ = {};
+
+  announce("http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe");
+  ASSERT_TRUE(start_program());
+  probe::BoxResponder answers({IDOK, IDCANCEL}, pi_.dwProcessId);
+  ASSERT_TRUE(answers.wait_for(1, 30000));
+  HWND w = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
+  ASSERT_NE(w, nullptr);
+  press_start(w);
+  ASSERT_TRUE(answers.wait_for(2, 60000));
+  EXPECT_EQ(answers.seen()[1].text, "更新完成，是否立即运行？");
+  EXPECT_EQ(wait_exit(20000), 0u);
+  EXPECT_TRUE(probe::read_file(target_) == probe::read_file(built("updater_marker.exe")));
+  EXPECT_TRUE(temporaries().empty()) << "the earlier download's file is still there";
+  std::printf("after the update: %s\n", probe::exists(target_ + ".old") ? "the old program's aside file waits for "
+                                                                         "the next update (it was in use)"
+                                                                       : "the old program's file is gone");
+}
+
 // The real program at its start: the version file announces V1.1, the check
 // opens the updater and names the version; the start button fetches the new
 // program over the running one, which starts it and ends.

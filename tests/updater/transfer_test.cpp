@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/fixture/request_log.h"
@@ -135,6 +137,13 @@ INSTANTIATE_TEST_SUITE_P(Routes, GoodDownloads,
                                            GoodRoute{"secure", "https://www.clipdexsoft.com/soft/clipdex/Clipdex.exe", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(Transfer, FailedDownloadToAMissingTargetLeavesNothing) {
+  ASSERT_TRUE(run(kSite + "nolength_cut.exe"));
+  EXPECT_EQ(codes().back(), TRANSFER_FAILED);
+  EXPECT_FALSE(probe::exists(target_));
+  EXPECT_TRUE(leftovers("").empty()) << "the partial download must be gone";
+}
+
 TEST_F(Transfer, MissingTargetIsCreated) {
   ASSERT_TRUE(run(kSite + "Clipdex.exe"));
   EXPECT_EQ(codes().back(), TRANSFER_FINISHED);
@@ -198,6 +207,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadRoute{"server_error", "servererror.exe", false},      // a program behind status 500
                       BadRoute{"error_page", "errorpage.exe", true},           // 200, but a web page
                       BadRoute{"truncated", "truncated.exe", true},            // closes after half the length
+                      // No length announced, the connection closed early: inside a section, inside the headers.
+                      BadRoute{"cut_without_length", "nolength_cut.exe", false},
+                      BadRoute{"headers_cut_without_length", "nolength_headers_cut.exe", false},
                       BadRoute{"empty", "empty.exe", true},                    // nothing at all
                       BadRoute{"unknown_host", "http://nowhere.invalid/Clipdex.exe", false},
                       BadRoute{"other_scheme", "ftp://www.clipdexsoft.com/soft/clipdex/Clipdex.exe", false},
@@ -212,6 +224,192 @@ TEST_F(Transfer, TargetWithAnUnlistedEndingIsNeverRequested) {
   EXPECT_EQ(codes(), (std::vector<int32_t>{TRANSFER_FAILED}));
   EXPECT_EQ(probe::read_file(target), kOldProgram);
   EXPECT_TRUE(log.since().empty());
+}
+
+// --- what counts as a complete program image ------------------------------------------------
+
+uint32_t le32_at(const std::string& image, size_t at) {
+  return uint32_t(uint8_t(image[at])) | uint32_t(uint8_t(image[at + 1])) << 8 | uint32_t(uint8_t(image[at + 2])) << 16 |
+         uint32_t(uint8_t(image[at + 3])) << 24;
+}
+
+// Positions inside a real image (the served program): its PE header, section
+// table, and the section whose data ends last.
+struct Layout {
+  size_t pe, table, sections, last_section;
+  uint32_t last_at, last_size;
+};
+
+Layout layout_of(const std::string& image) {
+  Layout l{};
+  l.pe = le32_at(image, 0x3C);
+  l.sections = uint8_t(image[l.pe + 6]) | uint8_t(image[l.pe + 7]) << 8;
+  size_t optional_size = uint8_t(image[l.pe + 20]) | uint8_t(image[l.pe + 21]) << 8;
+  l.table = l.pe + 24 + optional_size;
+  for (size_t i = 0; i < l.sections; ++i) {
+    size_t at = l.table + 40 * i;
+    uint32_t size = le32_at(image, at + 16), raw = le32_at(image, at + 20);
+    if (size > 0 && raw + size >= l.last_at + l.last_size) {
+      l.last_section = at;
+      l.last_at = raw;
+      l.last_size = size;
+    }
+  }
+  return l;
+}
+
+bool complete(const std::string& image) { return is_complete_image(image.data(), image.size()); }
+
+TEST(ImageCheck, TheServedProgramIsComplete) {
+  const std::string program = served_program();
+  ASSERT_GT(program.size(), 4096u);
+  EXPECT_TRUE(complete(program));
+  Layout l = layout_of(program);
+  ASSERT_GT(l.sections, 0u);
+  ASSERT_GT(l.last_size, 0u);
+}
+
+TEST(ImageCheck, CutsInsideTheHeadersAreRefused) {
+  const std::string program = served_program();
+  Layout l = layout_of(program);
+  for (size_t cut : {size_t(0), size_t(1), size_t(2), size_t(63), l.pe, l.pe + 4, l.pe + 23, l.pe + 100, l.table,
+                     l.table + 40 * l.sections - 1}) {
+    SCOPED_TRACE(cut);
+    EXPECT_FALSE(complete(program.substr(0, cut)));
+  }
+}
+
+TEST(ImageCheck, CutsInsideASectionAreRefused) {
+  const std::string program = served_program();
+  Layout l = layout_of(program);
+  for (size_t cut : {size_t(l.last_at) + 1, size_t(l.last_at) + l.last_size / 2, size_t(l.last_at) + l.last_size - 1}) {
+    SCOPED_TRACE(cut);
+    EXPECT_FALSE(complete(program.substr(0, cut)));
+  }
+  // Every section's data ends inside the file: up to the last byte of the last one is whole.
+  EXPECT_TRUE(complete(program.substr(0, size_t(l.last_at) + l.last_size)));
+}
+
+TEST(ImageCheck, ASectionPointingPastTheEndIsRefused) {
+  std::string program = served_program();
+  Layout l = layout_of(program);
+  uint32_t past = uint32_t(program.size()) - l.last_size + 1;  // its data would end one byte behind the file
+  for (int i = 0; i < 4; ++i) program[l.last_section + 20 + i] = char(past >> (8 * i));
+  EXPECT_FALSE(complete(program));
+}
+
+TEST(ImageCheck, OtherAnswersAreRefused) {
+  std::string program = served_program();
+  Layout l = layout_of(program);
+  EXPECT_FALSE(complete("MZ"));
+  EXPECT_FALSE(complete("<html><body>Server busy</body></html>"));
+  EXPECT_FALSE(is_complete_image(nullptr, 100));
+  std::string no_signature = program;
+  no_signature[l.pe] = 'X';
+  EXPECT_FALSE(complete(no_signature));
+  std::string far_header = program;
+  for (int i = 0; i < 4; ++i) far_header[0x3C + i] = char(0xFF);  // the PE header would lie 4 GB on
+  EXPECT_FALSE(complete(far_header));
+  std::string no_sections = program;
+  no_sections[l.pe + 6] = no_sections[l.pe + 7] = 0;
+  EXPECT_FALSE(complete(no_sections));
+}
+
+TEST(ImageCheck, ReadsAFileThroughItsHandle) {
+  std::string dir = probe::fresh_folder("cx_image");
+  std::string whole = dir + "\\whole.exe", cut = dir + "\\cut.exe";
+  const std::string program = served_program();
+  ASSERT_TRUE(probe::write_file(whole, program));
+  ASSERT_TRUE(probe::write_file(cut, program.substr(0, program.size() / 2)));
+  for (const auto& [path, expected] : {std::pair{whole, true}, std::pair{cut, false}}) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(is_complete_image_file(f), expected) << path;
+    CloseHandle(f);
+  }
+  EXPECT_FALSE(is_complete_image_file(INVALID_HANDLE_VALUE));
+  probe::remove_folder(dir);
+}
+
+// --- leftovers of earlier updates -------------------------------------------------------------
+
+struct LeftoverCase {
+  const char* name;
+  const char* address;
+  int32_t last_event;
+};
+
+class Leftovers : public Transfer, public ::testing::WithParamInterface<LeftoverCase> {};
+
+// A download the process did not live to finish leaves its temporary file; a
+// successful update leaves the old program under its aside name while it
+// runs. The next update, whatever its outcome, removes both, and only them.
+TEST_P(Leftovers, OfEarlierUpdatesAreRemovedByTheNextOne) {
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  const std::vector<std::string> ours = {"cxu1A2B.tmp", "cxuF.tmp", "Clipdex.exe.old", "Clipdex.exe.old3"};
+  const std::vector<std::string> others = {"cxuser.tmp", "notes.tmp", "Clipdex.exe.older", "Other.exe.old",
+                                           "cxu12345.tmp"};
+  for (const std::string& f : ours) ASSERT_TRUE(probe::write_file(dir_ + "\\" + f, "MZ partial"));
+  for (const std::string& f : others) ASSERT_TRUE(probe::write_file(dir_ + "\\" + f, "keep me"));
+  ASSERT_TRUE(run(kSite + GetParam().address));
+  EXPECT_EQ(codes().back(), GetParam().last_event);
+  std::vector<std::string> rest = leftovers();
+  std::sort(rest.begin(), rest.end());
+  std::vector<std::string> wanted = others;
+  std::sort(wanted.begin(), wanted.end());
+  EXPECT_EQ(rest, wanted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, Leftovers,
+                         ::testing::Values(LeftoverCase{"success", "Clipdex.exe", TRANSFER_FINISHED},
+                                           LeftoverCase{"failure", "missing.exe", TRANSFER_FAILED}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Transfer, LeftoverStillInUseStaysAndTheUpdateGoesOn) {
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  const std::string busy = dir_ + "\\cxu0001.tmp";
+  ASSERT_TRUE(probe::write_file(busy, "another download"));
+  HANDLE held = CreateFileA(busy.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  bool ok = run(kSite + "Clipdex.exe");
+  CloseHandle(held);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(codes().back(), TRANSFER_FINISHED);
+  EXPECT_TRUE(probe::read_file(target_) == served_program());
+  EXPECT_EQ(leftovers(), (std::vector<std::string>{"cxu0001.tmp"}));
+}
+
+TEST_F(Transfer, NothingIsRemovedWhileTheTargetIsMissing) {
+  // The leftovers may then be the only copies of the program.
+  const std::vector<std::string> files = {"cxu1A2B.tmp", "Clipdex.exe.old"};
+  for (const std::string& f : files) ASSERT_TRUE(probe::write_file(dir_ + "\\" + f, "MZ the only copy"));
+  remove_update_leftovers(target_.c_str());
+  for (const std::string& f : files) EXPECT_TRUE(probe::exists(dir_ + "\\" + f)) << f;
+}
+
+// --- a start that cannot begin -------------------------------------------------------------------
+
+HANDLE no_thread(LPTHREAD_START_ROUTINE, void*) {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return nullptr;
+}
+
+TEST_F(Transfer, StartWithoutAThreadReportsFailureAtOnce) {
+  cx::fixture::RequestLog log;
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  set_transfer_thread_starter(no_thread);
+  settings_.source = const_cast<char*>("http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe");
+  settings_.target = const_cast<char*>(target_.c_str());
+  transfer_start(&handle_, &settings_);
+  set_transfer_thread_starter(nullptr);
+  EXPECT_EQ(codes(), (std::vector<int32_t>{TRANSFER_FAILED})) << "the failure must be told, not swallowed";
+  EXPECT_FALSE(transfer_running(handle_));
+  EXPECT_EQ(probe::read_file(target_), kOldProgram);
+  // The same object starts normally afterwards.
+  g_events.clear();
+  ASSERT_TRUE(run(kSite + "Clipdex.exe"));
+  EXPECT_EQ(codes().back(), TRANSFER_FINISHED);
+  EXPECT_EQ(log.since().size(), 1u);
 }
 
 // --- putting the new file in place --------------------------------------------------------
@@ -264,6 +462,113 @@ INSTANTIATE_TEST_SUITE_P(Cases, Swap,
                                            SwapCase{"new_file_gone_puts_the_old_back", false, false, false, false, false},
                                            SwapCase{"locked_target_stays", true, false, false, true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Swaps whose moves fail: the file system refuses what the case names.
+struct SwapFaults {
+  bool move_new_in, move_old_back, copy_new_in, copy_old_back;
+};
+SwapFaults g_faults;
+
+bool is_aside(LPCSTR path) {
+  std::string p = path;
+  return p.size() > 4 && p.compare(p.size() - 4, 4, ".old") == 0;
+}
+
+BOOL WINAPI faulty_move(LPCSTR from, LPCSTR to, DWORD flags) {
+  bool into_target = to && !is_aside(to);
+  if (into_target && ((is_aside(from) && g_faults.move_old_back) || (!is_aside(from) && g_faults.move_new_in))) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return MoveFileExA(from, to, flags);
+}
+
+BOOL WINAPI faulty_copy(LPCSTR from, LPCSTR to, BOOL fail_if_exists) {
+  if ((is_aside(from) && g_faults.copy_old_back) || (!is_aside(from) && g_faults.copy_new_in)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return CopyFileA(from, to, fail_if_exists);
+}
+
+const SwapFileOps kFaultyOps = {faulty_move, faulty_copy};
+
+struct FailedSwapCase {
+  const char* name;
+  SwapFaults faults;
+  bool replaced;
+  const char* at_target;  // null: nothing there
+  std::vector<std::string> kept;
+};
+
+class FailedSwap : public Transfer, public ::testing::WithParamInterface<FailedSwapCase> {
+ protected:
+  void TearDown() override {
+    set_swap_file_ops(nullptr);
+    Transfer::TearDown();
+  }
+};
+
+// Whatever fails, the program's path is never left empty while a file that
+// could stand there exists, and nothing that is the only copy is deleted.
+TEST_P(FailedSwap, NeverLeavesTheProgramPathEmpty) {
+  const FailedSwapCase& c = GetParam();
+  const std::string fresh = dir_ + "\\new.tmp";
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  ASSERT_TRUE(probe::write_file(fresh, "MZ new"));
+  g_faults = c.faults;
+  set_swap_file_ops(&kFaultyOps);
+  bool ok = replace_file(target_.c_str(), fresh.c_str());
+  set_swap_file_ops(nullptr);
+  EXPECT_EQ(ok, c.replaced);
+  if (c.at_target) {
+    EXPECT_EQ(probe::read_file(target_), c.at_target);
+  } else {
+    EXPECT_FALSE(probe::exists(target_));
+  }
+  std::vector<std::string> rest = leftovers();
+  std::sort(rest.begin(), rest.end());
+  EXPECT_EQ(rest, c.kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FailedSwap,
+    ::testing::Values(
+        FailedSwapCase{"move_in_fails_old_goes_back", {true, false, false, false}, false, kOldProgram.c_str(), {"new.tmp"}},
+        FailedSwapCase{"old_cannot_go_back_new_is_copied_in", {true, true, false, false}, true, "MZ new", {}},
+        FailedSwapCase{"no_copy_of_the_new_one_the_old_is_copied_back", {true, true, true, false}, false,
+                       kOldProgram.c_str(), {"new.tmp"}},
+        // Nothing can be put in place: both files stay where they are.
+        FailedSwapCase{"nothing_works_both_files_are_kept", {true, true, true, true}, false, nullptr,
+                       {"Clipdex.exe.old", "new.tmp"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Transfer, DownloadWhoseOldProgramCannotGoBackIsStillInstalled) {
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  g_faults = {true, true, false, false};
+  set_swap_file_ops(&kFaultyOps);
+  bool done = run(kSite + "Clipdex.exe");
+  set_swap_file_ops(nullptr);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(codes().back(), TRANSFER_FINISHED);
+  EXPECT_TRUE(probe::read_file(target_) == served_program());
+  EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(Transfer, DownloadThatCannotBePutAnywhereKeepsTheOnlyCopies) {
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  g_faults = {true, true, true, true};
+  set_swap_file_ops(&kFaultyOps);
+  bool done = run(kSite + "Clipdex.exe");
+  set_swap_file_ops(nullptr);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(codes().back(), TRANSFER_FAILED);
+  EXPECT_FALSE(probe::exists(target_));
+  EXPECT_EQ(probe::read_file(target_ + ".old"), kOldProgram);
+  std::vector<std::string> temps = probe::list(dir_, "cxu*.tmp");
+  ASSERT_EQ(temps.size(), 1u) << "the downloaded program must not be deleted";
+  EXPECT_TRUE(probe::read_file(dir_ + "\\" + temps[0]) == served_program());
+}
 
 // --- progress, repeated starts and release ---------------------------------------------------
 

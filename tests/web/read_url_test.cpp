@@ -70,19 +70,106 @@ TEST_F(ReadUrl, BodyWithoutLengthIsReadWholeInSmallChunks) {
 }
 
 TEST_F(ReadUrl, AnnouncedLengthSetsTheChunk) {
-  struct Case {
-    const char* address;
-    size_t size;
-    uint32_t chunk;
-  };
-  for (const Case& c : {Case{"http://www.clipdexsoft.com/ru/big", 500000, 102400},
-                        Case{"http://www.clipdexsoft.com/ru/short", 700, 701}}) {
-    SCOPED_TRACE(c.address);
-    reads_.clear();
-    std::string data = read(c.address);
-    EXPECT_EQ(data.size(), c.size);
-    EXPECT_TRUE(data == pattern(c.size));
-    expect_chunks(c.chunk);
+  reads_.clear();
+  std::string data = read("http://www.clipdexsoft.com/ru/short");
+  EXPECT_EQ(data.size(), 700u);
+  EXPECT_TRUE(data == pattern(700));
+  expect_chunks(701);
+}
+
+TEST_F(ReadUrl, LargeAnnouncedLengthReadsInTheLargestChunkAndIsRefusedPastTheLimit) {
+  ReadUrlOutcome outcome = ReadUrlOutcome::complete;
+  Bytes b = read_url(Text::copy("http://www.clipdexsoft.com/ru/big"), &outcome);  // 500 000 bytes
+  EXPECT_EQ(outcome, ReadUrlOutcome::too_long);
+  EXPECT_TRUE(b.empty());
+  ASSERT_FALSE(reads_.empty());
+  for (const Read& r : reads_) EXPECT_EQ(r.chunk, 102400u);
+}
+
+// --- broken servers: the reader neither waits without end nor fills memory ---------------
+
+struct Timed {
+  std::string data;
+  ReadUrlOutcome outcome = ReadUrlOutcome::complete;
+  DWORD ms = 0;
+};
+
+Timed timed_read(const char* address) {
+  Timed t;
+  DWORD t0 = GetTickCount();
+  t.data = std::string(read_url(Text::copy(address), &t.outcome).view());
+  t.ms = GetTickCount() - t0;
+  return t;
+}
+
+TEST_F(ReadUrl, BodyUpToTheLimitIsComplete) {
+  Timed t = timed_read("http://www.clipdexsoft.com/ru/limit");
+  EXPECT_EQ(t.outcome, ReadUrlOutcome::complete);
+  EXPECT_EQ(t.data.size(), size_t(kReadUrlLimit));
+  EXPECT_TRUE(t.data == pattern(kReadUrlLimit));
+}
+
+TEST_F(ReadUrl, OneByteOverTheLimitIsRefusedWhole) {
+  Timed t = timed_read("http://www.clipdexsoft.com/ru/over");
+  EXPECT_EQ(t.outcome, ReadUrlOutcome::too_long);
+  EXPECT_TRUE(t.data.empty());
+}
+
+TEST_F(ReadUrl, EndlessBodyIsRefusedAtTheLimitAtOnce) {
+  Timed t = timed_read("http://www.clipdexsoft.com/ru/endless");
+  EXPECT_EQ(t.outcome, ReadUrlOutcome::too_long);
+  EXPECT_TRUE(t.data.empty());
+  uint64_t received = 0;
+  for (const Read& r : reads_) received += r.got;
+  EXPECT_LE(received, uint64_t(kReadUrlLimit) + 102400u) << "read on past the limit";
+  EXPECT_LT(t.ms, 5000u);
+  std::printf("endless body: refused after %llu bytes in %lu ms\n", (unsigned long long)received, (unsigned long)t.ms);
+}
+
+TEST_F(ReadUrl, SilentServerIsGivenUpWithinTheBudget) {
+  Timed t = timed_read("http://www.clipdexsoft.com/ru/silent");
+  EXPECT_EQ(t.outcome, ReadUrlOutcome::failed);
+  EXPECT_TRUE(t.data.empty());
+  EXPECT_EQ(requests().size(), 1u) << "the request reached the server";
+  EXPECT_LE(t.ms, 15000u);
+  std::printf("silent server: given up after %lu ms\n", (unsigned long)t.ms);
+}
+
+TEST_F(ReadUrl, ServerThatStopsSendingIsGivenUpAndTheCutIsReported) {
+  // 10 bytes, then nothing for 30 s.
+  Timed t = timed_read("http://www.clipdexsoft.com/ru/crawl");
+  EXPECT_EQ(t.outcome, ReadUrlOutcome::failed);
+  EXPECT_TRUE(t.data == pattern(10)) << "the bytes that came are returned";
+  EXPECT_LE(t.ms, 15000u);
+  std::printf("stalled body: given up after %lu ms\n", (unsigned long)t.ms);
+}
+
+TEST_F(ReadUrl, ServerSendingAByteEverySecondIsGivenUpWithinTheBudget) {
+  // 100 bytes, one a second: no single wait runs into the receive time-out.
+  Timed t = timed_read("http://www.clipdexsoft.com/ru/trickle");
+  EXPECT_EQ(t.outcome, ReadUrlOutcome::failed);
+  EXPECT_LE(t.ms, 15000u);
+  EXPECT_GE(t.ms, kReadUrlBudgetMs);
+  EXPECT_FALSE(t.data.empty());
+  EXPECT_TRUE(t.data == pattern(t.data.size())) << "the bytes that came are returned";
+  std::printf("trickling body: given up after %lu ms with %zu bytes\n", (unsigned long)t.ms, t.data.size());
+}
+
+TEST_F(ReadUrl, ConnectionClosedBeforeTheAnnouncedLengthIsNotComplete) {
+  Timed t = timed_read("http://www.clipdexsoft.com/ru/cut");
+  EXPECT_NE(t.outcome, ReadUrlOutcome::complete);
+  EXPECT_TRUE(t.data == pattern(3000));
+}
+
+TEST_F(ReadUrl, CompleteAnswersSayComplete) {
+  for (const char* address : {"http://www.clipdexsoft.com/ru/short", "http://www.clipdexsoft.com/ru/noclen",
+                              "http://www.clipdexsoft.com/ru/missing"}) {
+    SCOPED_TRACE(address);
+    EXPECT_EQ(timed_read(address).outcome, ReadUrlOutcome::complete);
+  }
+  for (const char* address : {"", "http://nowhere.clipdex.invalid/x", "ftp://www.clipdexsoft.com/x"}) {
+    SCOPED_TRACE(address);
+    EXPECT_EQ(timed_read(address).outcome, ReadUrlOutcome::failed);
   }
 }
 

@@ -47,4 +47,12 @@ ROUTES = {
     "/ru/fragment": {"body": "fragment page"},
     "/ru/gzip": {"body": "not inflated here", "encoding": "gzip"},
     "/ru/missing": {"status": 404, "body": "reader missing page"},
+    # URL reader against broken servers
+    "/ru/silent": {"silent": True},
+    "/ru/endless": {"body": "new=[V1.1]\r\ndownload=[x]\r\n", "endless": True, "content_length": False},
+    "/ru/cut": {"body": pattern(3000), "content_length": 6000, "cut_after": 3000},
+    "/ru/limit": {"body": pattern(64 * 1024), "content_length": False},
+    "/ru/over": {"body": pattern(64 * 1024 + 1), "content_length": False},
+    "/ru/crawl": {"body": pattern(4000), "stall": {"after": 10, "seconds": 30}},
+    "/ru/trickle": {"body": pattern(100), "trickle": 1},
 }
