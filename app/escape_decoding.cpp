@@ -25,7 +25,10 @@ const char kLineBreakPlaceholder[] = "{$}";
 const char kApostrophe[] = "'";
 const char kApostropheStandIn[] = "’";  // GBK A1 AF
 const char kScriptHead[] = "function xx(){var x='";
-const char kScriptTail[] = "';return unescape(x);}";
+// A zero character (from \u0000, %00, \x00 or \0) would end the text the
+// result becomes, and every tile behind it would be lost: it is dropped, as
+// the fallback drops it.
+const char kScriptTail[] = "';return unescape(x).split(String.fromCharCode(0)).join('');}";
 
 Text lit(const char* s) { return Text::literal(s); }
 

@@ -47,11 +47,12 @@ Text finish(const uint8_t* p, size_t n, bool utf8) {
   return bytes_as_text(p, n);
 }
 
-}  // namespace
-
-Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type) {
+Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type, bool& whole) {
   if (body == nullptr || length == 0) return Text();
-  if (length > kMaxBodyBytes) length = uint32_t(kMaxBodyBytes);
+  if (length > kMaxBodyBytes) {
+    length = uint32_t(kMaxBodyBytes);
+    whole = false;
+  }
   bool utf8 = names_utf8(content_type);
   if (content_coding == CODING_NONE) return finish(body, length, utf8);
 
@@ -60,10 +61,11 @@ Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, c
   DecodedOutput deflated(kMaxBodyBytes);
   bool gzip_signature = length >= 2 && body[0] == 0x1F && body[1] == 0x8B;
   if (content_coding == CODING_DEFLATE && !gzip_signature) {
-    inflate_deflate_body(body, length, deflated);
+    if (!inflate_deflate_body(body, length, deflated)) whole = false;
     out = &deflated;
   } else {
     reader.run();
+    if (!reader.reached_end()) whole = false;
     out = &reader.output();
   }
   if (!utf8) {
@@ -78,6 +80,16 @@ Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, c
     }
   }
   return finish(out->data(), out->length(), utf8);
+}
+
+}  // namespace
+
+Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type,
+                 bool* complete) {
+  bool whole = true;
+  Text t = decode(body, length, content_coding, content_type, whole);
+  if (complete) *complete = whole;
+  return t;
 }
 
 }  // namespace cx

@@ -16,7 +16,7 @@ namespace cx {
 namespace {
 
 const std::string kHead = "function xx(){var x='";
-const std::string kTail = "';return unescape(x);}";
+const std::string kTail = "';return unescape(x).split(String.fromCharCode(0)).join('');}";
 
 Text T(const std::string& s) { return Text::copy(s); }
 std::string S(const Text& t) { return std::string(t.view()); }
