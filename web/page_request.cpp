@@ -17,7 +17,7 @@ namespace cx {
 
 namespace {
 
-constexpr DWORD kTransferTimeoutMs = 90000;
+DWORD g_transfer_timeout_ms = 90000;
 DWORD g_wait_timeout_ms = 90000;
 constexpr DWORD kWakeMask = 0x4BF;  // QS_ALLEVENTS
 constexpr DWORD kSecureFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
@@ -178,7 +178,7 @@ void run_exchange(TransferRecord& r) {
     h.root.reset(InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   }
   if (!h.root) return;
-  DWORD timeout = kTransferTimeoutMs;
+  DWORD timeout = g_transfer_timeout_ms;
   InternetSetOptionA(h.root.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, 4);
   InternetSetOptionA(h.root.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, 4);
   InternetSetOptionA(h.root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, 4);
@@ -341,6 +341,7 @@ Text page_request(int argc, const Cell* args) {
 }
 
 void set_page_request_wait_timeout(uint32_t milliseconds) { g_wait_timeout_ms = milliseconds; }
+void set_page_request_transfer_timeout(uint32_t milliseconds) { g_transfer_timeout_ms = milliseconds; }
 
 Text page_request(const Text& address) {
   Cell args[1] = {cell_text(address)};

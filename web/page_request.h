@@ -35,5 +35,8 @@ PageAnswer request_page(const Text& address);
 // Test seam: the time-out of one wait for the worker (90 000 ms unless
 // changed). The program never changes it.
 void set_page_request_wait_timeout(uint32_t milliseconds);
+// Test seam: the connect, send and receive time-outs of the transfer (90 000
+// ms unless changed). The program never changes it.
+void set_page_request_transfer_timeout(uint32_t milliseconds);
 
 }  // namespace cx
