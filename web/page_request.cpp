@@ -204,6 +204,11 @@ void run_exchange(TransferRecord& r) {
   h.request.reset(HttpOpenRequestA(h.connection.get(), h.verb.c_str(), h.object.c_str(), "HTTP/1.1", nullptr,
                                    nullptr, flags | kAlwaysFlags, 0));
   if (!h.request) return;
+  // The request takes its own time-outs as well: some transports read the
+  // root handle's only for connecting, and a server that goes silent in the
+  // middle of a body must still end the read.
+  InternetSetOptionA(h.request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, 4);
+  InternetSetOptionA(h.request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, 4);
 
   std::string headers = r.extra_headers;
   if (!headers.empty() && (headers.size() < 2 || headers.compare(headers.size() - 2, 2, "\r\n") != 0)) {

@@ -401,6 +401,7 @@ TEST_F(PageRequest, ControlBytesOfTheAddressNeverReachTheRequestOrItsHeaderLines
   const std::string address = "http://www.clipdex.com/plain?a=\r\nX-Injected: 1\r\n\r\nGET /other\tb\x01\x7f";
   for (bool logic_form : {true, false}) {
     SCOPED_TRACE(logic_form ? "request_page" : "page_request");
+    log_.mark();
     if (logic_form)
       request_page(Text::copy(address));
     else

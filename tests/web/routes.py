@@ -45,7 +45,7 @@ ROUTES = {
     "/part/reset": {"body": pattern(20000), "cut": {"after": 7000, "how": "reset"}},
     "/part/reset-before-status": {"reset": True},
     "/part/gzip-no-trailer": {"body": pattern(20000), "encoding": "gzip", "trim": 8},
-    "/part/gzip-cut": {"body": pattern(20000), "encoding": "gzip", "cut": {"after": 300, "how": "close"}},
+    "/part/gzip-cut": {"body": pattern(20000), "encoding": "gzip", "cut": {"after": 60, "how": "close"}},
     "/part/stalled": {"body": pattern(20000), "stall": {"after": 3000, "seconds": 6}},
     # URL reader
     "/soft/clipdex/clipdex.txt": {"body": "new=[V1.0]download=[http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe]",
