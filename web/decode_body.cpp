@@ -36,15 +36,21 @@ size_t text_length(const uint8_t* p, size_t n) {
   return n;
 }
 
-// The bytes as a text: up to the first zero byte, if there is one.
-Text bytes_as_text(const uint8_t* p, size_t n) {
-  if (p == nullptr || n == 0) return Text();
-  return Text::copy(reinterpret_cast<const char*>(p), text_length(p, n));
-}
-
+// The bytes as a text. A zero byte would end the text there and every tile
+// behind it would be lost without a trace: zero bytes are dropped instead.
 Text finish(const uint8_t* p, size_t n, bool utf8) {
-  if (utf8) return n ? utf8_to_ansi(p, n) : Text();
-  return bytes_as_text(p, n);
+  if (p == nullptr || n == 0) return Text();
+  std::string kept;
+  if (text_length(p, n) < n) {
+    kept.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+      if (p[i] != 0) kept += char(p[i]);
+    p = reinterpret_cast<const uint8_t*>(kept.data());
+    n = kept.size();
+  }
+  if (n == 0) return Text();
+  if (utf8) return utf8_to_ansi(p, n);
+  return Text::copy(reinterpret_cast<const char*>(p), n);
 }
 
 Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type, bool& whole) {
@@ -70,8 +76,8 @@ Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const 
   }
   if (!utf8) {
     // The output block is zero-terminated already: hand it over instead of
-    // copying a page-sized buffer, unless a zero byte inside ends the text
-    // early (then only the bytes before it are copied).
+    // copying a page-sized buffer, unless it holds zero bytes (then the
+    // bytes are copied without them).
     if (out->length() > 0) {
       size_t n = text_length(out->data(), out->length());
       if (n == out->length()) {

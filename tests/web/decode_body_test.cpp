@@ -83,13 +83,17 @@ TEST(PlainBody, CharactersOutsideGbkBecomeQuestionMarks) {
   EXPECT_EQ(decode(u8(u8"a\u0E01\u0E02b中"), CODING_NONE, "text/html; charset=utf-8"), "a??b中");
 }
 
-TEST(PlainBody, ZeroByteEndsTheText) {
-  EXPECT_EQ(decode(std::string("abc\0def", 7), CODING_NONE), "abc");
-  EXPECT_EQ(decode(std::string("\0def", 4), CODING_NONE), "");
+TEST(PlainBody, ZeroBytesAreDroppedNotTheRestOfThePage) {
+  EXPECT_EQ(decode(std::string("abc\0def", 7), CODING_NONE), "abcdef");
+  EXPECT_EQ(decode(std::string("\0def\0", 5), CODING_NONE), "def");
+  EXPECT_EQ(decode(std::string("\0\0", 2), CODING_NONE), "");
+  EXPECT_EQ(decode(gzip_member(std::string("cx-lockup-title\0 tile \0cx-lockup-meta", 38)), CODING_GZIP),
+            "cx-lockup-title tile cx-lockup-meta");
 }
 
-TEST(PlainBody, ZeroByteEndsTheConvertedText) {
-  EXPECT_EQ(decode(std::string("ab\0cd", 5), CODING_NONE, "text/html; charset=utf-8"), "ab");
+TEST(PlainBody, ZeroBytesAreDroppedFromTheConvertedText) {
+  EXPECT_EQ(decode(std::string("ab\0cd", 5), CODING_NONE, "text/html; charset=utf-8"), "abcd");
+  EXPECT_EQ(decode(u8(u8"视") + std::string(1, '\0') + u8(u8"频"), CODING_NONE, "text/html; charset=utf-8"), "视频");
 }
 
 TEST(PlainBody, NothingGivesTheEmptyText) {
