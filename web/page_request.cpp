@@ -288,10 +288,6 @@ void store(Text* variable, const std::string& value) {
   if (variable) *variable = value.empty() ? Text() : Text::copy(value);
 }
 
-}  // namespace
-
-namespace {
-
 // Runs the exchange of r on a worker of its own and waits for it.
 void transfer(TransferRecord& r) {
   HANDLE worker = CreateThread(nullptr, 0, transfer_worker, &r, 0, &r.worker_thread_id);

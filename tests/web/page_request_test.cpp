@@ -364,6 +364,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WholeCase{"ResetMidwayHttps", "https://www.clipdex.com/part/reset", false, 200},
                       WholeCase{"GzipWithoutTrailer", "http://www.clipdex.com/part/gzip-no-trailer", false, 200},
                       WholeCase{"GzipCutWithLength", "http://www.clipdex.com/part/gzip-cut", false, 200},
+                      WholeCase{"ChunkedReset", "http://www.clipdex.com/part/chunked-reset", false, 200},
                       WholeCase{"Unreachable", "http://www.clipdex.com:81/plain", false, 0}),
     [](const ::testing::TestParamInfo<WholeCase>& i) { return std::string(i.param.name); });
 

@@ -47,6 +47,8 @@ ROUTES = {
     "/part/gzip-no-trailer": {"body": pattern(20000), "encoding": "gzip", "trim": 8},
     "/part/gzip-cut": {"body": pattern(20000), "encoding": "gzip", "cut": {"after": 60, "how": "close"}},
     "/part/stalled": {"body": pattern(20000), "stall": {"after": 3000, "seconds": 6}},
+    "/part/chunked-reset": {"body": pattern(20000), "chunked": True, "chunk_size": 3000,
+                            "cut": {"after": 7000, "how": "reset"}},
     # URL reader
     "/soft/clipdex/clipdex.txt": {"body": "new=[V1.0]download=[http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe]",
                                   "content_type": "text/plain"},
