@@ -25,7 +25,10 @@ const char kLineBreakPlaceholder[] = "{$}";
 const char kApostrophe[] = "'";
 const char kApostropheStandIn[] = "’";  // GBK A1 AF
 const char kScriptHead[] = "function xx(){var x='";
-const char kScriptTail[] = "';return unescape(x);}";
+// A zero character (from \u0000, %00, \x00 or \0) would end the text the
+// result becomes, and every tile behind it would be lost: it is dropped, as
+// the fallback drops it.
+const char kScriptTail[] = "';return unescape(x).replace(/\\x00/g,'');}";
 
 Text lit(const char* s) { return Text::literal(s); }
 
@@ -41,6 +44,32 @@ bool hex_run(std::string_view s, size_t at, size_t count) {
   for (size_t i = at; i < at + count; ++i)
     if (!is_hex(uint8_t(s[i]))) return false;
   return true;
+}
+
+// Length of the script escape at i (a backslash) when it denotes the zero
+// character: \x00, \u0000, or \0 with up to two more zero octal digits; 0
+// for any other escape.
+size_t zero_escape_length(std::string_view s, size_t i) {
+  auto zeros = [&](size_t at, size_t count) {
+    if (at + count > s.size()) return false;
+    for (size_t k = at; k < at + count; ++k)
+      if (s[k] != '0') return false;
+    return true;
+  };
+  if (i + 1 >= s.size()) return 0;
+  switch (s[i + 1]) {
+    case 'x': return zeros(i + 2, 2) ? 4 : 0;
+    case 'u': return zeros(i + 2, 4) ? 6 : 0;
+    case '0': {
+      size_t n = 2;  // backslash and the first digit
+      while (n < 4 && i + n < s.size() && s[i + n] >= '0' && s[i + n] <= '7') {
+        if (s[i + n] != '0') return 0;  // \01 and the like: a character of its own
+        ++n;
+      }
+      return n;
+    }
+    default: return 0;
+  }
 }
 
 // Length of the character at i: 2 for a proper pair, 1 otherwise; 0 for a
@@ -199,7 +228,12 @@ Text build_decoding_script(const Text& prepared) {
       continue;
     }
     char next = s[i + 1];
-    if (next == '\r' || next == '\n') {  // the backslash stays a character, the break is escaped next
+    if (size_t n = zero_escape_length(s, i)) {
+      // An escape of the zero character: some engines end the literal's
+      // text there, and the page behind it would be lost. Dropped, as the
+      // result's zero characters are.
+      i += n;
+    } else if (next == '\r' || next == '\n') {  // the backslash stays a character, the break is escaped next
       body += "\\\\";
       ++i;
     } else if (next == 'x' || next == 'u') {

@@ -39,6 +39,13 @@ void show_end_of_run(const char* progress_text) {
   restore_fetch_button();
 }
 
+// The continuation href behind marker in page_text: the first *href value in
+// the markup between the marker's first two occurrences; empty without one.
+Text continuation_href(const Text& marker) {
+  const Text block = text_between(page_text, marker, marker);
+  return text_between(block, Text::literal("href=\""), Text::literal("\""));
+}
+
 }  // namespace
 
 void begin_run_addresses(const Text& first_address) {
@@ -46,42 +53,26 @@ void begin_run_addresses(const Text& first_address) {
   requested_addresses.insert(std::string(first_address.view()));
 }
 
-int32_t status_from_headers(const Text& raw_headers) {
-  // "HTTP/1.1 503 Service Unavailable": the code follows the first blank.
-  const std::string_view h = raw_headers.view();
-  const size_t line_end = h.find("\r\n");
-  const std::string_view line = h.substr(0, line_end);
-  const size_t blank = line.find(' ');
-  if (line.substr(0, 5) != "HTTP/" || blank == std::string_view::npos) return 0;
-  int32_t code = 0;
-  size_t i = blank + 1;
-  for (int digits = 0; i < line.size() && digits < 3 && line[i] >= '0' && line[i] <= '9'; ++i, ++digits)
-    code = code * 10 + (line[i] - '0');
-  return code;
-}
-
 bool fetch_page(const Text& address, Text& page) {
   for (int attempt = 0;; ++attempt) {
-    Text headers;
-    page = page_request(address, &headers);
-    // No header block means no answer arrived at all.
-    const int32_t status = status_from_headers(headers);
-    if (!headers.empty() && status < 400) return true;
+    PageAnswer answer = request_page(address);
+    page = std::move(answer.text);
+    // A part of a page would be listed as if it were all of it.
+    if (answer.whole && answer.status_code < 400) return true;
     if (attempt == kPageRetries || fetch_running != 1) return false;
     delay(kPageWaitMs);
   }
 }
 
 void find_more_marker() {
-  if (find_text(page_text, Text::literal(kMoreMarkerEnglish)) > 0) {
-    more_marker = Text::literal(kMoreMarkerEnglish);
-    show_progress(kNextPageText);
-    return;
-  }
-  if (find_text(page_text, Text::literal(kMoreMarkerChinese)) > 0) {
-    more_marker = Text::literal(kMoreMarkerChinese);
-    show_progress(kNextPageText);
-    return;
+  // A marker counts only with a continuation address behind it: the words
+  // alone (in a video's title, say) lead nowhere.
+  for (const char* marker : {kMoreMarkerEnglish, kMoreMarkerChinese}) {
+    if (find_text(page_text, Text::literal(marker)) > 0 && !continuation_href(Text::literal(marker)).empty()) {
+      more_marker = Text::literal(marker);
+      show_progress(kNextPageText);
+      return;
+    }
   }
   show_progress("信息已加载完毕,正在整理信息...");
   set_text_property(按钮_获取_停止, BUTTON_CAPTION, Text::literal("获取"));
@@ -93,10 +84,9 @@ void find_more_marker() {
 void fetch_next_pages() {
   while (fetch_running == 1) {
     find_more_marker();
+    if (fetch_running != 1) break;
     show_progress(kNextPageText);
-    const Text block = text_between(page_text, more_marker, more_marker);
-    const Text href = text_between(block, Text::literal("href=\""), Text::literal("\""));
-    const Text address = site_base_address + href;
+    const Text address = site_base_address + continuation_href(more_marker);
     if (!requested_addresses.insert(std::string(address.view())).second) {
       fetch_running = 0;
       break;

@@ -19,13 +19,11 @@ void fetch_next_pages();
 // Starts the record of the addresses requested in this run.
 void begin_run_addresses(const Text& first_address);
 
-// Requests address; a request that got no answer or an HTTP status of 400 or
-// more is repeated up to kPageRetries times, each after the usual wait, while
-// the run goes on. False when no attempt succeeded; page holds the last body.
+// Requests address; an answer that did not arrive whole (no answer at all, a
+// body cut short, a failed read) or that has an HTTP status of 400 or more is
+// repeated up to kPageRetries times, each after the usual wait, while the run
+// goes on. False when no attempt succeeded; page holds the last body.
 bool fetch_page(const Text& address, Text& page);
-
-// HTTP status code from a raw response header block; 0 when there is none.
-int32_t status_from_headers(const Text& raw_headers);
 
 // The progress label after a page could not be fetched.
 extern const char* const kFetchFailedText;

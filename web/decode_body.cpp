@@ -36,22 +36,29 @@ size_t text_length(const uint8_t* p, size_t n) {
   return n;
 }
 
-// The bytes as a text: up to the first zero byte, if there is one.
-Text bytes_as_text(const uint8_t* p, size_t n) {
-  if (p == nullptr || n == 0) return Text();
-  return Text::copy(reinterpret_cast<const char*>(p), text_length(p, n));
-}
-
+// The bytes as a text. A zero byte would end the text there and every tile
+// behind it would be lost without a trace: zero bytes are dropped instead.
 Text finish(const uint8_t* p, size_t n, bool utf8) {
-  if (utf8) return n ? utf8_to_ansi(p, n) : Text();
-  return bytes_as_text(p, n);
+  if (p == nullptr || n == 0) return Text();
+  std::string kept;
+  if (text_length(p, n) < n) {
+    kept.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+      if (p[i] != 0) kept += char(p[i]);
+    p = reinterpret_cast<const uint8_t*>(kept.data());
+    n = kept.size();
+  }
+  if (n == 0) return Text();
+  if (utf8) return utf8_to_ansi(p, n);
+  return Text::copy(reinterpret_cast<const char*>(p), n);
 }
 
-}  // namespace
-
-Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type) {
+Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type, bool& whole) {
   if (body == nullptr || length == 0) return Text();
-  if (length > kMaxBodyBytes) length = uint32_t(kMaxBodyBytes);
+  if (length > kMaxBodyBytes) {
+    length = uint32_t(kMaxBodyBytes);
+    whole = false;
+  }
   bool utf8 = names_utf8(content_type);
   if (content_coding == CODING_NONE) return finish(body, length, utf8);
 
@@ -60,16 +67,17 @@ Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, c
   DecodedOutput deflated(kMaxBodyBytes);
   bool gzip_signature = length >= 2 && body[0] == 0x1F && body[1] == 0x8B;
   if (content_coding == CODING_DEFLATE && !gzip_signature) {
-    inflate_deflate_body(body, length, deflated);
+    if (!inflate_deflate_body(body, length, deflated)) whole = false;
     out = &deflated;
   } else {
     reader.run();
+    if (!reader.reached_end()) whole = false;
     out = &reader.output();
   }
   if (!utf8) {
     // The output block is zero-terminated already: hand it over instead of
-    // copying a page-sized buffer, unless a zero byte inside ends the text
-    // early (then only the bytes before it are copied).
+    // copying a page-sized buffer, unless it holds zero bytes (then the
+    // bytes are copied without them).
     if (out->length() > 0) {
       size_t n = text_length(out->data(), out->length());
       if (n == out->length()) {
@@ -78,6 +86,16 @@ Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, c
     }
   }
   return finish(out->data(), out->length(), utf8);
+}
+
+}  // namespace
+
+Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type,
+                 bool* complete) {
+  bool whole = true;
+  Text t = decode(body, length, content_coding, content_type, whole);
+  if (complete) *complete = whole;
+  return t;
 }
 
 }  // namespace cx

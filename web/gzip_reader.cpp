@@ -283,6 +283,14 @@ int GzipMemoryReader::read(uint8_t* out, uint32_t room) {
   return int(room - stream_.avail_out);
 }
 
+bool GzipMemoryReader::reached_end() const {
+  if (output_.truncated() || (output_.full() && status_ == Z_OK)) return false;
+  if (status_ == Z_STREAM_END) return true;
+  // Plain bytes (a body that is no gzip, or what follows the last member)
+  // copied through to the end of the source.
+  return transparent_ && status_ == Z_OK && stream_.avail_in == 0 && source_position_ >= source_length_;
+}
+
 void GzipMemoryReader::run() {
   if (!open()) return;
   // The last member's trailer announces its decoded size: for the usual
@@ -321,8 +329,9 @@ bool has_zlib_header(const uint8_t* p, uint32_t n) {
 }
 
 // Inflates with the given window bits into out; true when anything came out
-// or the stream was complete.
-bool inflate_with(const uint8_t* source, uint32_t length, int window_bits, DecodedOutput& out) {
+// or the stream was complete. *complete: the stream reached its end and
+// every byte it gave was kept.
+bool inflate_with(const uint8_t* source, uint32_t length, int window_bits, DecodedOutput& out, bool* complete) {
   z_stream s{};
   if (inflateInit2(&s, window_bits) != Z_OK) return false;
   uint8_t scratch[GzipMemoryReader::kPieceSize];
@@ -348,16 +357,20 @@ bool inflate_with(const uint8_t* source, uint32_t length, int window_bits, Decod
     if (rc == Z_BUF_ERROR) rc = Z_OK;
   }
   inflateEnd(&s);
+  *complete = rc == Z_STREAM_END && !out.truncated();
   return produced || rc == Z_STREAM_END;
 }
 
 }  // namespace
 
-void inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out) {
-  if (source == nullptr || length == 0) return;
-  if (has_zlib_header(source, length) && inflate_with(source, length, MAX_WBITS, out)) return;
-  if (out.length() == 0 && inflate_with(source, length, -MAX_WBITS, out)) return;
-  if (out.length() == 0) out.append(source, length);
+bool inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out) {
+  if (source == nullptr || length == 0) return true;
+  bool complete = false;
+  if (has_zlib_header(source, length) && inflate_with(source, length, MAX_WBITS, out, &complete)) return complete;
+  if (out.length() == 0 && inflate_with(source, length, -MAX_WBITS, out, &complete)) return complete;
+  // Neither form: the body is taken as it came (as a plain body would be).
+  if (out.length() == 0) return out.append(source, length);
+  return false;
 }
 
 }  // namespace cx

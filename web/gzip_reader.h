@@ -80,6 +80,11 @@ class GzipMemoryReader {
   const DecodedOutput& output() const { return output_; }
   int status() const { return status_; }
   bool transparent() const { return transparent_; }
+  // True when the source was read to its very end and nothing was dropped:
+  // every member closed by a matching trailer (bytes after the last member
+  // copied through), or data that is no gzip at all copied whole. False for a
+  // stream cut short, a corrupt one, or an output that reached its limit.
+  bool reached_end() const;
 
  private:
   static constexpr int kEnd = -1;  // byte fetch: nothing left
@@ -109,7 +114,8 @@ class GzipMemoryReader {
 
 // Inflates a body sent with Content-Encoding "deflate": zlib-wrapped data, or
 // raw deflate data when there is no zlib header. A body that inflates to
-// nothing at all is copied through unchanged.
-void inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out);
+// nothing at all is copied through unchanged. True when the deflate stream
+// (or the copied body) was complete and nothing was dropped.
+bool inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out);
 
 }  // namespace cx

@@ -17,7 +17,7 @@ namespace cx {
 
 namespace {
 
-constexpr DWORD kTransferTimeoutMs = 90000;
+DWORD g_transfer_timeout_ms = 90000;
 DWORD g_wait_timeout_ms = 90000;
 constexpr DWORD kWakeMask = 0x4BF;  // QS_ALLEVENTS
 constexpr DWORD kSecureFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
@@ -54,6 +54,9 @@ struct TransferRecord {
   int32_t content_coding = CODING_NONE;
   int64_t content_length = 0;
   int32_t status_code = 0;
+  // How the transfer ended, for telling a whole answer from a part of one.
+  int64_t announced_length = -1;  // Content-Length as sent; -1 when absent or unreadable
+  bool read_failed = false;       // a read reported an error (reset, time-out)
   HANDLE worker_thread = nullptr;
   DWORD worker_thread_id = 0;
 };
@@ -75,6 +78,37 @@ struct RequestHandles {
   }
 };
 
+// Bytes below 0x20 and DEL written as %XX: a line break or another control
+// byte taken from a page must not become a header line (the Referer carries
+// the address) or part of the request line.
+std::string escape_control_bytes(const std::string& address) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(address.size());
+  for (char c : address) {
+    const auto b = uint8_t(c);
+    if (b < 0x20 || b == 0x7F) {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The Content-Length value as a number; -1 unless it is all decimal digits.
+int64_t announced_length(const std::string& v) {
+  if (v.empty() || v.size() > 18) return -1;
+  int64_t n = 0;
+  for (char c : v) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
 bool is_white(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 std::string upper_ascii(std::string s) {
@@ -95,6 +129,7 @@ void read_response(HINTERNET request, TransferRecord& r) {
   if (web::query_header(request, HTTP_QUERY_STATUS_CODE, v)) r.status_code = std::atoi(v.c_str());
   if (web::query_header(request, HTTP_QUERY_CONTENT_LENGTH, v)) {
     r.content_length = int64_t(int32_t(std::strtoul(v.c_str(), nullptr, 10)));
+    r.announced_length = announced_length(v);
   }
   if (web::query_header(request, HTTP_QUERY_LOCATION, v)) r.location = v;
   if (web::query_header(request, HTTP_QUERY_RAW_HEADERS_CRLF, v)) r.raw_headers = v;
@@ -114,8 +149,13 @@ void read_body(HINTERNET request, TransferRecord& r) {
   uint8_t chunk[kReadChunk];
   for (;;) {
     DWORD got = 0;
-    if (!InternetReadFile(request, chunk, kReadChunk, &got) || got == 0) break;
-    // Past the cap the rest of the body is not read at all.
+    if (!InternetReadFile(request, chunk, kReadChunk, &got)) {
+      r.read_failed = true;
+      break;
+    }
+    if (got == 0) break;
+    // Past the cap the rest of the body is not read at all (the answer then
+    // is not whole: body.truncated()).
     if (!r.body.append(chunk, got)) break;
   }
 }
@@ -128,6 +168,8 @@ void run_exchange(TransferRecord& r) {
   r.content_coding = CODING_NONE;
   r.content_length = 0;
   r.status_code = 0;
+  r.announced_length = -1;
+  r.read_failed = false;
 
   RequestHandles h;
   if (!r.proxy.empty()) {
@@ -136,14 +178,14 @@ void run_exchange(TransferRecord& r) {
     h.root.reset(InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   }
   if (!h.root) return;
-  DWORD timeout = kTransferTimeoutMs;
+  DWORD timeout = g_transfer_timeout_ms;
   InternetSetOptionA(h.root.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, 4);
   InternetSetOptionA(h.root.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, 4);
   InternetSetOptionA(h.root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, 4);
 
   size_t start = 0;
   while (start < r.address.size() && is_white(r.address[start])) ++start;
-  h.address = r.address.substr(start);
+  h.address = escape_control_bytes(r.address.substr(start));
   web::UrlParts url;
   web::split_url(h.address.c_str(), 0, url);
   h.host = url.host;
@@ -162,6 +204,11 @@ void run_exchange(TransferRecord& r) {
   h.request.reset(HttpOpenRequestA(h.connection.get(), h.verb.c_str(), h.object.c_str(), "HTTP/1.1", nullptr,
                                    nullptr, flags | kAlwaysFlags, 0));
   if (!h.request) return;
+  // The request takes its own time-outs as well: some transports read the
+  // root handle's only for connecting, and a server that goes silent in the
+  // middle of a body must still end the read.
+  InternetSetOptionA(h.request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, 4);
+  InternetSetOptionA(h.request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, 4);
 
   std::string headers = r.extra_headers;
   if (!headers.empty() && (headers.size() < 2 || headers.compare(headers.size() - 2, 2, "\r\n") != 0)) {
@@ -241,6 +288,27 @@ void store(Text* variable, const std::string& value) {
   if (variable) *variable = value.empty() ? Text() : Text::copy(value);
 }
 
+// Runs the exchange of r on a worker of its own and waits for it.
+void transfer(TransferRecord& r) {
+  HANDLE worker = CreateThread(nullptr, 0, transfer_worker, &r, 0, &r.worker_thread_id);
+  if (worker) {
+    r.worker_thread = worker;
+    wait_for_worker(worker);
+    CloseHandle(worker);
+  }
+}
+
+// Whether the exchange brought the whole answer: a status line, the transfer
+// ended by the server's end of the body (no failed read, no time-out), every
+// announced byte received, nothing dropped at the cap.
+bool arrived_whole(const TransferRecord& r) {
+  if (r.status_code <= 0 || r.read_failed || r.body.truncated()) return false;
+  const bool no_body = (r.status_code >= 100 && r.status_code < 200) || r.status_code == 204 || r.status_code == 304 ||
+                       upper_ascii(r.method) == "HEAD";
+  if (no_body || r.announced_length < 0) return true;
+  return int64_t(r.body.length()) == r.announced_length;
+}
+
 }  // namespace
 
 Text page_request(int argc, const Cell* args) {
@@ -265,12 +333,7 @@ Text page_request(int argc, const Cell* args) {
   if (argc > 5 && args[5].tag != TAG_ABSENT) r.accept_compressed = args[5].v.w.lo != 0 ? 1 : 0;
   if (argc > 6 && args[6].tag != TAG_ABSENT) r.open_flags = args[6].v.w.lo;
 
-  HANDLE worker = CreateThread(nullptr, 0, transfer_worker, &r, 0, &r.worker_thread_id);
-  if (worker) {
-    r.worker_thread = worker;
-    wait_for_worker(worker);
-    CloseHandle(worker);
-  }
+  transfer(r);
 
   store(output_argument(args, argc, 7), r.cookies);
   store(output_argument(args, argc, 8), r.raw_headers);
@@ -279,16 +342,24 @@ Text page_request(int argc, const Cell* args) {
 }
 
 void set_page_request_wait_timeout(uint32_t milliseconds) { g_wait_timeout_ms = milliseconds; }
+void set_page_request_transfer_timeout(uint32_t milliseconds) { g_transfer_timeout_ms = milliseconds; }
 
 Text page_request(const Text& address) {
   Cell args[1] = {cell_text(address)};
   return page_request(1, args);
 }
 
-Text page_request(const Text& address, Text* headers_out) {
-  Cell args[9] = {cell_text(address), cell_absent(), cell_absent(), cell_absent(), cell_absent(),
-                  cell_absent(),      cell_absent(), cell_absent(), cell_ref(TAG_TEXT, headers_out)};
-  return page_request(9, args);
+PageAnswer request_page(const Text& address) {
+  TransferRecord r;
+  r.address = std::string(address.view());
+  transfer(r);
+  PageAnswer a;
+  a.status_code = r.status_code;
+  bool decoded_whole = true;
+  if (r.body.length() > 0)
+    a.text = decode_body(r.body.data(), r.body.length(), r.content_coding, Text::copy(r.content_type), &decoded_whole);
+  a.whole = arrived_whole(r) && decoded_whole;
+  return a;
 }
 
 }  // namespace cx

@@ -14,14 +14,29 @@ namespace cx {
 // empty on any failure.
 Text page_request(int argc, const Cell* args);
 
-// The harvesting logic's call: address only.
+// The address alone: the body text, empty on any failure.
 Text page_request(const Text& address);
-// The same, also handing back the raw response header block (empty when no
-// answer arrived), from which the caller can read the status line.
-Text page_request(const Text& address, Text* headers_out);
+
+// What one GET of a page brought back, for callers that must tell a whole
+// answer from a failure or a part of one.
+struct PageAnswer {
+  Text text;                // the decoded body, as page_request gives it
+  int32_t status_code = 0;  // 0: no status line arrived
+  // The answer arrived whole: a status line, every byte the Content-Length
+  // announced, a transfer that ended cleanly (no failed read, no time-out),
+  // a compressed body decoded to the end of its stream, and no byte dropped
+  // at the 64 MiB cap (a larger body is never taken for the whole page).
+  bool whole = false;
+};
+
+// The harvesting logic's call: GET of address with the default header lines.
+PageAnswer request_page(const Text& address);
 
 // Test seam: the time-out of one wait for the worker (90 000 ms unless
 // changed). The program never changes it.
 void set_page_request_wait_timeout(uint32_t milliseconds);
+// Test seam: the connect, send and receive time-outs of the transfer (90 000
+// ms unless changed). The program never changes it.
+void set_page_request_transfer_timeout(uint32_t milliseconds);
 
 }  // namespace cx

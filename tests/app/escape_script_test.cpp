@@ -97,7 +97,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"a trailing backslash", "ab\\", "ab\\"},
         Case{"a plain apostrophe", "it's", "it's"},
         Case{"GBK text passes", "标题 'x'", "标题 'x'"},
-        Case{"the empty answer", "", ""}),
+        Case{"the empty answer", "", ""},
+        // A zero character must not end the decoded page: it is dropped.
+        Case{"a unicode escape of zero", "a\\u0000b cx-lockup-title", "ab cx-lockup-title"},
+        Case{"a percent escape of zero", "a%00b%u0000c", "abc"},
+        Case{"script escapes of zero", "a\\x00b\\0c", "abc"}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 // ---------------------------------------------------------------------------

@@ -141,7 +141,7 @@ void list_delete_all(ControlRef) {
 }
 bool show_common_dialog(ControlRef) { return world().dialog_answer ? world().dialog_answer() : false; }
 
-Text page_request(const Text& address, Text* headers_out) {
+PageAnswer request_page(const Text& address) {
   auto& w = world();
   const std::string a(address.view());
   w.requests.push_back(a);
@@ -153,10 +153,12 @@ Text page_request(const Text& address, Text* headers_out) {
     r = it->second.front();
     if (it->second.size() > 1) it->second.pop_front();
   }
-  if (headers_out)
-    *headers_out = r.status == 0 ? Text() : Text::copy("HTTP/1.1 " + std::to_string(r.status) + " X\r\nContent-Type: text/html\r\n\r\n");
-  return r.status == 0 ? Text() : Text::copy(r.body);
+  PageAnswer answer;
+  answer.status_code = r.status;
+  answer.whole = r.status != 0 && r.whole;
+  answer.text = Text::copy(r.body);
+  return answer;
 }
-Text page_request(const Text& address) { return page_request(address, nullptr); }
+Text page_request(const Text& address) { return request_page(address).text; }
 
 }  // namespace cx

@@ -23,8 +23,9 @@ struct Control {
 };
 
 struct Response {
-  int status = 200;  // 0: no answer at all
-  std::string body;
+  int status = 200;  // 0: no status line came back
+  std::string body;  // what arrived of the body
+  bool whole = true;  // false: the answer was cut short (body is the part that came)
 };
 
 struct World {

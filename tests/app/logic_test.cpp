@@ -284,13 +284,38 @@ TEST_F(Logic, EnglishMarkerWinsWhenAPageHoldsBoth) {
   EXPECT_EQ(world().requests[1], kBase + "/en");
 }
 
-TEST_F(Logic, SingleMarkerRequestsTheBaseAddressAlone) {
-  serve(listing("u"), {{200, page(0, 1) + "Load more"}});
-  serve(kBase, {{200, page(1, 1)}});
+TEST_F(Logic, MarkerWithoutAddressEndsTheRunLikeTheLastPage) {
+  // The words once, in a title, with no continuation address behind them.
+  serve(listing("u"), {{200, page(0, 2) + tile("Load more of this", "/watch?v=x")}});
+  serve(kBase, {{200, page(10, 3)}});
   run_user("u");
-  ASSERT_EQ(world().requests.size(), 2u);
-  EXPECT_EQ(world().requests[1], kBase);
-  EXPECT_EQ(world().rows.size(), 2u);
+  EXPECT_EQ(world().requests, (std::vector<std::string>{listing("u")}));
+  EXPECT_EQ(world().rows.size(), 3u);
+  const auto progress = world().captions_of(透明标签_获取信息);
+  ASSERT_GE(progress.size(), 2u);
+  EXPECT_EQ(progress[progress.size() - 2], "信息已加载完毕,正在整理信息...");
+  EXPECT_EQ(progress.back(), "已经全部获取");
+  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
+  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+
+  // The same on a continuation page: its rows are listed, nothing further is asked.
+  SetUp();
+  serve(listing("u"), {{200, page(0, 2, "/p2")}});
+  serve(kBase + "/p2", {{200, page(2, 2) + "<b>加载更多 Load more</b>"}});
+  serve(kBase, {{200, page(10, 3)}});
+  run_user("u");
+  EXPECT_EQ(world().requests, (std::vector<std::string>{listing("u"), kBase + "/p2"}));
+  EXPECT_EQ(ids(), (std::vector<std::string>{"0", "1", "2", "3"}));
+  EXPECT_EQ(world().at(透明标签_获取信息).text, "已经全部获取");
+}
+
+TEST_F(Logic, ChineseMarkerWithAnAddressIsUsedWhenTheEnglishWordsLeadNowhere) {
+  serve(listing("u"), {{200, page(0, 2, "/cn", "加载更多") + tile("Load more", "/watch?v=t")}});
+  serve(kBase + "/cn", {{200, page(3, 1)}});
+  run_user("u");
+  EXPECT_EQ(world().requests, (std::vector<std::string>{listing("u"), kBase + "/cn"}));
+  EXPECT_EQ(more_marker, "加载更多");
+  EXPECT_EQ(world().rows.size(), 4u);
 }
 
 TEST_F(Logic, SecondRunNumbersFromZeroAndEmptiesTheList) {
@@ -411,6 +436,79 @@ TEST_F(Logic, ClientErrorStatusCountsAsFailureButAnEmptySuccessDoesNot) {
   EXPECT_EQ(world().at(透明标签_获取信息).text, "信息已加载完毕,正在整理信息...");
 }
 
+// --- answers that did not arrive whole ------------------------------------------
+
+// What the run made of a page cut short: the part must never be listed as the
+// page, and the run must not end as if the channel had no more pages.
+TEST_F(Logic, ContinuationCutShortIsRepeatedAndListedWholeOnce) {
+  const std::string full = page(3, 4, "/p3");
+  serve(listing("u"), {{200, page(0, 3, "/p2")}});
+  // The part holds two whole tiles and no continuation marker.
+  serve(kBase + "/p2", {{200, full.substr(0, full.find("视频 5")), false}, {200, full}});
+  serve(kBase + "/p3", {{200, page(7, 2)}});
+  run_user("u");
+  EXPECT_EQ(ids(), (std::vector<std::string>{"0", "1", "2", "3", "4", "5", "6", "7", "8"}));
+  EXPECT_EQ(world().rows[3][1], "视频 3");
+  EXPECT_EQ(world().requests,
+            (std::vector<std::string>{listing("u"), kBase + "/p2", kBase + "/p2", kBase + "/p3"}));
+  EXPECT_EQ(world().at(透明标签_获取信息).text, "已经全部获取");
+  auto& j = world().journal;
+  const auto first = std::find(j.begin(), j.end(), "request " + kBase + "/p2");
+  ASSERT_NE(first, j.end());
+  EXPECT_EQ(*(first + 1), "wait 2000");
+  EXPECT_EQ(*(first + 2), "request " + kBase + "/p2");
+}
+
+TEST_F(Logic, ListingPageCutShortIsRepeated) {
+  const std::string full = page(0, 5);
+  for (const fake::Response& cut : {fake::Response{200, full.substr(0, full.size() / 2), false},
+                                    fake::Response{200, "", false}, fake::Response{0, full, false}}) {
+    SetUp();
+    serve(listing("u"), {cut, {200, full}});
+    run_user("u");
+    EXPECT_EQ(world().requests.size(), 2u);
+    EXPECT_EQ(ids(), (std::vector<std::string>{"0", "1", "2", "3", "4"}));
+    EXPECT_EQ(world().at(透明标签_获取信息).text, "已经全部获取");
+  }
+}
+
+TEST_F(Logic, ContinuationAlwaysCutShortEndsWithTheFailureAndKeepsTheEarlierRows) {
+  const std::string full = page(2, 4, "/p3");
+  serve(listing("u"), {{200, page(0, 2, "/p2")}});
+  serve(kBase + "/p2", {{200, full.substr(0, full.size() - 20), false}});
+  run_user("u");
+  EXPECT_EQ(ids(), (std::vector<std::string>{"0", "1"}));
+  EXPECT_EQ(std::count(world().requests.begin(), world().requests.end(), kBase + "/p2"), 3);
+  EXPECT_EQ(world().requests.size(), 4u);
+  EXPECT_EQ(world().at(透明标签_获取信息).text, kFetchFailedText);
+  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
+  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+  EXPECT_EQ(fetch_running, 0);
+}
+
+TEST_F(Logic, ListingPageAlwaysCutShortListsNothingAndSaysSo) {
+  serve(listing("u"), {{200, page(0, 4), false}});
+  run_user("u");
+  EXPECT_EQ(world().requests.size(), 3u);
+  EXPECT_TRUE(world().rows.empty());
+  EXPECT_EQ(world().at(透明标签_获取信息).text, kFetchFailedText);
+  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
+  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+}
+
+TEST_F(Logic, StopDuringARequestCutShortIsNotRepeated) {
+  serve(listing("u"), {{200, page(0, 1, "/p2")}});
+  serve(kBase + "/p2", {{200, page(1, 3), false}});
+  world().during_request = [](const std::string& a) {
+    if (a.find("/p2") != std::string::npos) on_fetch_stop_clicked();
+  };
+  run_user("u");
+  EXPECT_EQ(world().requests.size(), 2u);
+  EXPECT_EQ(world().rows.size(), 1u);
+  EXPECT_EQ(world().at(透明标签_停止信息).text, "已停止全部线程");
+  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+}
+
 TEST_F(Logic, StopDuringAFailingRequestIsNotRepeated) {
   serve(listing("u"), {{200, page(0, 1, "/p2")}});
   serve(kBase + "/p2", {{500, ""}});
@@ -432,17 +530,6 @@ TEST_F(Logic, ContinuationLeadingBackToAnEarlierAddressEndsTheRun) {
   EXPECT_EQ(world().rows.size(), 6u);
   EXPECT_EQ(world().at(透明标签_获取信息).text, "已经全部获取");
   EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
-}
-
-TEST(Status, ReadFromTheStatusLineOfTheHeaderBlock) {
-  struct Case { const char* headers; int32_t status; } cases[] = {
-      {"HTTP/1.1 200 OK\r\nA: b\r\n\r\n", 200},
-      {"HTTP/1.0 503 Service Unavailable\r\n", 503},
-      {"HTTP/1.1 404\r\n", 404},
-      {"", 0},
-      {"garbage 500\r\n", 0},
-  };
-  for (const auto& c : cases) EXPECT_EQ(status_from_headers(Text::copy(c.headers, strlen(c.headers))), c.status) << c.headers;
 }
 
 }  // namespace

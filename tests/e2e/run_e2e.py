@@ -116,10 +116,11 @@ def unhex(s):
 # --- request log ----------------------------------------------------------------------
 
 class Request:
-    def __init__(self, scheme, port, raw):
+    def __init__(self, scheme, port, raw, at):
         head = raw.split(b"\r\n\r\n", 1)[0].decode("latin-1")
         lines = head.split("\r\n")
         self.scheme, self.port = scheme, port
+        self.time = at  # arrival, seconds since the epoch
         self.line = lines[0]
         self.method, self.target, self.version = (self.line.split(" ") + ["", "", ""])[:3]
         self.header_lines = lines[1:]
@@ -140,9 +141,9 @@ def read_log(path):
         if start < 0:
             return out
         eol = data.index(b"\n", start)
-        _, _, seq, scheme, port, length = data[start:eol].decode().split(" ")
+        _, _, seq, scheme, port, length, at = data[start:eol].decode().split(" ")
         raw = data[eol + 1: eol + 1 + int(length)]
-        out.append(Request(scheme, int(port), raw))
+        out.append(Request(scheme, int(port), raw, float(at)))
         pos = eol + 1 + int(length)
 
 
@@ -322,6 +323,63 @@ def case_loop_back():
     return steps, verify
 
 
+def check_repeat_gap(log, path):
+    """The two requests of path lie one wait (2000 ms) apart."""
+    times = [r.time for r in site_requests(log) if r.target == path]
+    check(len(times) == 2, "%s asked %d times, wanted twice" % (path, len(times)))
+    gap = times[1] - times[0]
+    check(1.9 <= gap <= 4.0, "%s repeated %.2f s after the first request, wanted about 2 s" % (path, gap))
+
+
+def case_reset_before_status():
+    ch = site.channel("resetfirst")
+    steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "close"]
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], site.expected_rows(ch), "listing page reset before its status line once")
+        check_idle(t.states()[0], DONE, "after the repeated listing page")
+        check_site_paths(log, [ch.page_path(0)] * 2 + [ch.page_path(1)])
+        check_repeat_gap(log, ch.page_path(0))
+    return steps, verify
+
+
+def cut_short_case(name):
+    """Every page of the channel arrives cut short once, whole on the repeat."""
+    ch = site.channel(name)
+    steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "close"]
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], site.expected_rows(ch), "pages cut short once")
+        check_idle(t.states()[0], DONE, "after the repeated pages")
+        paths = [ch.page_path(i) for i in range(len(ch.pages))]
+        check_site_paths(log, [p for p in paths for _ in (0, 1)])
+        for path in paths:
+            check_repeat_gap(log, path)
+    return steps, verify
+
+
+def case_always_cut_short():
+    ch = site.channel("alwayscut")
+    steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "close"]
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], site.expected_rows(ch, pages=1), "continuation always cut short")
+        check_idle(t.states()[0], FETCH_FAILED, "after the continuation that never came whole")
+        check_site_paths(log, [ch.page_path(0)] + [ch.page_path(1)] * 3)
+    return steps, verify
+
+
+def case_marker_words_without_address():
+    ch = site.channel("wordsonly")
+    steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "close"]
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], site.expected_rows(ch), "last page with the marker words in a title")
+        check_idle(t.states()[0], DONE, "after the last page")
+        check_site_paths(log, [ch.page_path(0), ch.page_path(1)])
+    return steps, verify
+
+
 def case_export(work):
     ch = site.channel("trio")
     target = os.path.join(work, "links")
@@ -363,6 +421,11 @@ CASES = {
     "loop_back": lambda work: case_loop_back(),
     "export": case_export,
     "close_during_run": case_close_during_run,
+    "reset_before_status": lambda work: case_reset_before_status(),
+    "cut_short_listing_first": lambda work: cut_short_case("cutshort"),
+    "reset_midway_listing_first": lambda work: cut_short_case("resetmid"),
+    "always_cut_short": lambda work: case_always_cut_short(),
+    "marker_words_without_address": lambda work: case_marker_words_without_address(),
 }
 
 

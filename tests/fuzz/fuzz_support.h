@@ -48,6 +48,12 @@ inline std::string_view up_to_zero(std::string_view s) {
   return z == std::string_view::npos ? s : s.substr(0, z);
 }
 inline Text text_of(std::string_view s) { return Text::copy(up_to_zero(s)); }
+inline std::string without_zeros(std::string_view s) {
+  std::string out;
+  for (char c : s)
+    if (c != '\0') out += c;
+  return out;
+}
 inline std::string str(const Text& t) { return std::string(t.view()); }
 
 inline uint8_t byte_at(std::string_view s, size_t i) { return static_cast<uint8_t>(s[i]); }

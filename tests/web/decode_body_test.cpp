@@ -83,13 +83,17 @@ TEST(PlainBody, CharactersOutsideGbkBecomeQuestionMarks) {
   EXPECT_EQ(decode(u8(u8"a\u0E01\u0E02b中"), CODING_NONE, "text/html; charset=utf-8"), "a??b中");
 }
 
-TEST(PlainBody, ZeroByteEndsTheText) {
-  EXPECT_EQ(decode(std::string("abc\0def", 7), CODING_NONE), "abc");
-  EXPECT_EQ(decode(std::string("\0def", 4), CODING_NONE), "");
+TEST(PlainBody, ZeroBytesAreDroppedNotTheRestOfThePage) {
+  EXPECT_EQ(decode(std::string("abc\0def", 7), CODING_NONE), "abcdef");
+  EXPECT_EQ(decode(std::string("\0def\0", 5), CODING_NONE), "def");
+  EXPECT_EQ(decode(std::string("\0\0", 2), CODING_NONE), "");
+  EXPECT_EQ(decode(gzip_member(std::string("cx-lockup-title\0 tile \0cx-lockup-meta", 38)), CODING_GZIP),
+            "cx-lockup-title tile cx-lockup-meta");
 }
 
-TEST(PlainBody, ZeroByteEndsTheConvertedText) {
-  EXPECT_EQ(decode(std::string("ab\0cd", 5), CODING_NONE, "text/html; charset=utf-8"), "ab");
+TEST(PlainBody, ZeroBytesAreDroppedFromTheConvertedText) {
+  EXPECT_EQ(decode(std::string("ab\0cd", 5), CODING_NONE, "text/html; charset=utf-8"), "abcd");
+  EXPECT_EQ(decode(u8(u8"视") + std::string(1, '\0') + u8(u8"频"), CODING_NONE, "text/html; charset=utf-8"), "视频");
 }
 
 TEST(PlainBody, NothingGivesTheEmptyText) {
@@ -331,6 +335,71 @@ TEST(DeflateBody, CutStreamKeepsAPrefix) {
   EXPECT_GT(got.size(), page.size() / 4);
   EXPECT_LT(got.size(), page.size());
   EXPECT_EQ(common_prefix(got, page), got.size());
+}
+
+// --- Whether the text stands for the whole body ------------------------------------
+
+struct WholeCase {
+  const char* what;
+  std::string body;
+  int coding;
+  bool complete;
+};
+
+void PrintTo(const WholeCase& c, std::ostream* os) { *os << c.what; }
+
+class BodyCompleteness : public ::testing::TestWithParam<WholeCase> {};
+
+TEST_P(BodyCompleteness, ReportsWhetherTheStreamReachedItsEnd) {
+  const WholeCase& c = GetParam();
+  bool complete = !c.complete;
+  decode_body(reinterpret_cast<const uint8_t*>(c.body.data()), uint32_t(c.body.size()), c.coding,
+              Text::literal("text/html"), &complete);
+  EXPECT_EQ(complete, c.complete) << c.what;
+}
+
+std::string cut(const std::string& s, size_t keep) { return s.substr(0, keep); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, BodyCompleteness,
+    ::testing::Values(
+        WholeCase{"a plain body", "<html>x</html>", CODING_NONE, true},
+        WholeCase{"one gzip member", gzip_member(noisy_text(9000, 2)), CODING_GZIP, true},
+        WholeCase{"two gzip members", gzip_member("a") + gzip_member("b"), CODING_GZIP, true},
+        WholeCase{"bytes after the last member", gzip_member("a") + "tail", CODING_GZIP, true},
+        WholeCase{"a plain body declared gzip", "<html>plain</html>", CODING_GZIP, true},
+        WholeCase{"gzip without its trailer", cut(gzip_member("whole page"), gzip_member("whole page").size() - 8),
+                  CODING_GZIP, false},
+        WholeCase{"gzip cut inside the trailer", cut(gzip_member("whole page"), gzip_member("whole page").size() - 2),
+                  CODING_GZIP, false},
+        WholeCase{"gzip cut inside the deflate data",
+                  cut(gzip_member(noisy_text(60000, 5)), gzip_member(noisy_text(60000, 5)).size() / 2), CODING_GZIP,
+                  false},
+        WholeCase{"gzip cut inside the header", cut(gzip_member("x"), 6), CODING_GZIP, false},
+        WholeCase{"a second member cut short", gzip_member("a") + cut(gzip_member("b"), 12), CODING_GZIP, false},
+        WholeCase{"gzip with a wrong CRC", gzip_member("page", {.wrong_crc = true}), CODING_GZIP, false},
+        WholeCase{"a zlib stream", testing::zlib_wrapped(noisy_text(9000, 8)), CODING_DEFLATE, true},
+        WholeCase{"raw deflate", testing::raw_deflate("page"), CODING_DEFLATE, true},
+        WholeCase{"a zlib stream cut short",
+                  cut(testing::zlib_wrapped(noisy_text(50000, 4)), testing::zlib_wrapped(noisy_text(50000, 4)).size() / 2),
+                  CODING_DEFLATE, false},
+        WholeCase{"a plain body declared deflate", "<html>not compressed</html>", CODING_DEFLATE, true}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(BodyCompleteness, ABodyOverTheCapIsNotWhole) {
+  std::string body(kMaxBodyBytes + 10, 'b');
+  bool complete = true;
+  decode_body(reinterpret_cast<const uint8_t*>(body.data()), uint32_t(body.size()), CODING_NONE,
+              Text::literal("text/html"), &complete);
+  EXPECT_FALSE(complete);
+  body.assign(kMaxBodyBytes + 5000, 'a');
+  std::string z = gzip_member(body, {.level = 9});
+  body.clear();
+  body.shrink_to_fit();
+  complete = true;
+  decode_body(reinterpret_cast<const uint8_t*>(z.data()), uint32_t(z.size()), CODING_GZIP,
+              Text::literal("text/html"), &complete);
+  EXPECT_FALSE(complete);
 }
 
 }  // namespace

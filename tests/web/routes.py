@@ -38,6 +38,17 @@ ROUTES = {
     "/to-http": {"status": 301, "headers": [["Location", "http://www.clipdex.com/landing"]], "body": "moved"},
     "/landing": landing,
     "/ready": [{"status": 503, "body": "busy"}, {"status": 200, "body": "ready now"}],
+    # Whole answers and parts of answers (the reader tells them apart).
+    "/whole/gzip": {"body": pattern(20000), "encoding": "gzip"},
+    "/whole/no-length": {"body": pattern(20000), "content_length": False},
+    "/part/cut": {"body": pattern(20000), "cut": {"after": 7000, "how": "close"}},
+    "/part/reset": {"body": pattern(20000), "cut": {"after": 7000, "how": "reset"}},
+    "/part/reset-before-status": {"reset": True},
+    "/part/gzip-no-trailer": {"body": pattern(20000), "encoding": "gzip", "trim": 8},
+    "/part/gzip-cut": {"body": pattern(20000), "encoding": "gzip", "cut": {"after": 60, "how": "close"}},
+    "/part/stalled": {"body": pattern(20000), "stall": {"after": 3000, "seconds": 6}},
+    "/part/chunked-reset": {"body": pattern(20000), "chunked": True, "chunk_size": 3000,
+                            "cut": {"after": 7000, "how": "reset"}},
     # URL reader
     "/soft/clipdex/clipdex.txt": {"body": "new=[V1.0]download=[http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe]",
                                   "content_type": "text/plain"},
