@@ -41,6 +41,7 @@ inline void release_gdi_bitmap(HBITMAP h) { DeleteObject(h); }
 inline void release_icon(HICON h) { DestroyIcon(h); }
 inline void release_menu(HMENU h) { DestroyMenu(h); }
 inline void release_memory_dc(HDC h) { DeleteDC(h); }
+inline void release_gdi_region(HRGN h) { DeleteObject(h); }
 
 using FontHandle = Owned<HFONT, release_gdi_font>;
 using BrushHandle = Owned<HBRUSH, release_gdi_brush>;
@@ -48,6 +49,7 @@ using BitmapHandle = Owned<HBITMAP, release_gdi_bitmap>;
 using IconHandle = Owned<HICON, release_icon>;
 using MenuHandle = Owned<HMENU, release_menu>;
 using MemoryDC = Owned<HDC, release_memory_dc>;
+using RegionHandle = Owned<HRGN, release_gdi_region>;
 
 // A window's device context for the length of a scope.
 class WindowDC {
