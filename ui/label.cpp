@@ -113,9 +113,10 @@ class TransparentLabel final : public Control {
       CombineRgn(area.get(), area.get(), outside.get(), RGN_OR);
       spill_pending_ = false;
     }
-    // Siblings above the label cover its text.
+    // Siblings above the label cover its text, unless they are transparent
+    // themselves.
     for (HWND above = GetWindow(hwnd_, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
-      if (!IsWindowVisible(above)) continue;
+      if (!IsWindowVisible(above) || (GetWindowLongA(above, GWL_EXSTYLE) & WS_EX_TRANSPARENT)) continue;
       RECT r;
       GetWindowRect(above, &r);
       MapWindowPoints(HWND_DESKTOP, hwnd_, reinterpret_cast<POINT*>(&r), 2);
@@ -175,12 +176,17 @@ class TransparentLabel final : public Control {
   // coordinates, widened by the largest effect offset.
   RECT text_extent(HDC dc, const Text& caption, RECT rc, UINT format) const {
     RECT size = rc;
-    DrawTextA(dc, caption.c_str(), -1, &size, (format & ~UINT(DT_VCENTER | DT_BOTTOM | DT_CENTER | DT_RIGHT)) | DT_CALCRECT);
+    const UINT placement = DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM;
+    DrawTextA(dc, caption.c_str(), -1, &size, (format & ~placement) | DT_CALCRECT);
     int w = size.right - size.left, h = size.bottom - size.top;
     RECT out;
-    out.left = (format & DT_CENTER) ? rc.left + (rc.right - rc.left - w) / 2 : (format & DT_RIGHT) ? rc.right - w : rc.left;
-    out.top = (format & DT_VCENTER) ? rc.top + (rc.bottom - rc.top - h) / 2 : (format & DT_BOTTOM) ? rc.bottom - h : rc.top;
-    if (!(format & DT_SINGLELINE)) out.top = rc.top;
+    out.left = (format & DT_CENTER) ? rc.left + (rc.right - rc.left - w) / 2
+               : (format & DT_RIGHT) ? rc.right - w
+                                     : rc.left;
+    out.top = !(format & DT_SINGLELINE) ? rc.top
+              : (format & DT_VCENTER)   ? rc.top + (rc.bottom - rc.top - h) / 2
+              : (format & DT_BOTTOM)    ? rc.bottom - h
+                                        : rc.top;
     out.right = out.left + w + 2;
     out.bottom = out.top + h + 2;
     MapWindowPoints(hwnd_, GetParent(hwnd_), reinterpret_cast<POINT*>(&out), 2);
