@@ -14,7 +14,8 @@ Text decode_escapes(const Text& input);
 
 // %uXXXX and %XX escapes replaced by the GBK text of the code unit they
 // denote; a "%" that starts no escape of hexadecimal digits stays itself.
-// Handles the window's messages once per character of `s`.
+// Handles the window's messages at the first character of `s` and then once
+// per 256 characters.
 Text percent_decode_fallback(const Text& s);
 
 // The hexadecimal digits of `h` (either case) as a number; reading stops at

@@ -8,6 +8,7 @@
 #include "services/runtime.h"
 #include "ui/dispatch.h"
 #include "ui/main_window.h"
+#include "web/read_url.h"
 
 namespace cx {
 
@@ -43,11 +44,17 @@ void program_startup_routine() {}
 
 }  // namespace
 
-void run_program() {
+void program_startup() {
   runtime_startup();
   registry_startup();
   register_handlers(kHandlers, H_SLOT_COUNT);
   register_end_routine(release_globals);
+  // The URL reader keeps its root handle open until the program ends.
+  register_service_release(read_url_shutdown);
+}
+
+void run_program() {
+  program_startup();
   program_startup_routine();
   load_window(MAIN_WINDOW_ID);
   run_message_loop();

@@ -118,9 +118,9 @@ void svc_message_box(int argc, const Cell* args, Cell* result);
 void svc_write_file(int argc, const Cell* args, Cell* result);
 void svc_program_directory(int argc, const Cell* args, Cell* result);
 
-// Replaceable hooks used by tests of the logic and by the window layer (the
-// shipped program sets only window_handle and filter_message): when set,
-// delay and process_events call them instead.
+// Replaceable hooks. The window layer installs window_handle and
+// filter_message when it starts; the others serve tests of the logic (when
+// set, delay and process_events call them instead).
 struct RuntimeHooks {
   void (*delay)(int32_t ms) = nullptr;
   void (*process_events)() = nullptr;

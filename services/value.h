@@ -62,7 +62,7 @@ enum Tag : uint32_t {
   TAG_COMMON_DIALOG = 0x1001F,
   TAG_LISTVIEW = 0x20004,
   TAG_LABEL = 0x20005,
-  // Automation kinds (Part of the object bridge).
+  // Automation kinds, used by the automation object bridge.
   TAG_OBJECT = 0x10030,
   TAG_VARIANT = 0x10031,
 };

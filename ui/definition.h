@@ -44,6 +44,11 @@ struct FontDesc {
 };
 static_assert(sizeof(FontDesc) == 60, "font description has the logical-font layout");
 
+// Event indexes: a kind's own events count from 0 (0 is a button's or a
+// check box's click); events that every control raises are negative, so
+// that they never meet a kind's own.
+constexpr int32_t EVENT_FOCUS_GAINED = -1;
+
 // One event binding: event index -> handler slot (see HandlerSlot).
 struct EventBinding {
   int32_t event;

@@ -108,7 +108,7 @@ class Frame {
       case WM_CTLCOLORSTATIC: return on_ctl_color(hwnd, msg, wp, lp);
       case WM_ERASEBKGND: paint_background(*w, reinterpret_cast<HDC>(wp)); return 1;
       case WM_PRINTCLIENT: paint_background(*w, reinterpret_cast<HDC>(wp)); return 0;
-      case WM_PAINT: { PaintScope ps(hwnd); return 0; }
+      case WM_PAINT: on_paint(*w, hwnd); return 0;
       case WM_CLOSE: on_close(*w); return 0;
       case WM_DESTROY: on_destroy(*w); return 0;
       case WM_NCDESTROY:
@@ -154,6 +154,17 @@ class Frame {
     RECT rc;
     GetClientRect(w.hwnd, &rc);
     FillRect(dc, &rc, w.background.get());
+  }
+
+  // The background is painted when erasing; controls that draw beyond
+  // their own rectangle hear where it went over them.
+  static void on_paint(LiveWindow& w, HWND hwnd) {
+    RECT update{};
+    GetUpdateRect(hwnd, &update, FALSE);
+    { PaintScope ps(hwnd); }
+    if (IsRectEmpty(&update)) return;
+    for (LiveItem& item : w.items)
+      if (item.control) item.control->on_parent_painted(update);
   }
 
   // Event 12 and then event 1 may each keep the window open.
@@ -244,3 +255,4 @@ bool build_window(LiveWindow& w) {
 }
 
 }  // namespace cx
+

@@ -12,11 +12,13 @@ inline void release_gdi_font(HFONT h) { DeleteObject(h); }
 inline void release_gdi_brush(HBRUSH h) { DeleteObject(h); }
 inline void release_icon(HICON h) { DestroyIcon(h); }
 inline void release_menu(HMENU h) { DestroyMenu(h); }
+inline void release_gdi_region(HRGN h) { DeleteObject(h); }
 
 using FontHandle = Owned<HFONT, release_gdi_font>;
 using BrushHandle = Owned<HBRUSH, release_gdi_brush>;
 using IconHandle = Owned<HICON, release_icon>;
 using MenuHandle = Owned<HMENU, release_menu>;
+using RegionHandle = Owned<HRGN, release_gdi_region>;
 
 // A window's device context for the length of a scope.
 class WindowDC {

@@ -2,6 +2,13 @@
 // brush and with the extended transparent style. It never erases, so what
 // lies behind it shows through; changing what it shows therefore first has
 // the parent and the overlapping siblings repaint the label's rectangle.
+//
+// A caption wider than the label is not cut at the label's edge: the label
+// draws through its parent's device context, so its text ends only at the
+// window's edge (or under a control stacked above it). What it drew outside
+// its own rectangle (its spill) is the label's to clear when the text
+// changes, moves or hides, and to draw again when the parent has painted
+// over it.
 #include <windows.h>
 
 #include "ui/live.h"
@@ -61,6 +68,12 @@ class TransparentLabel final : public Control {
     return true;
   }
   void on_moved() override { repaint_after_change(); }
+  void on_parent_painted(const RECT& update) override {
+    if (!IsWindowVisible(hwnd_) || !spill_meets(update)) return;
+    // The parent's background now covers part of the spill: draw it again.
+    spill_pending_ = true;
+    InvalidateRect(hwnd_, nullptr, FALSE);
+  }
 
  private:
   static LRESULT CALLBACK window_procedure(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -74,16 +87,110 @@ class TransparentLabel final : public Control {
       case WM_PAINT: return self->on_paint();
       case WM_PRINTCLIENT: self->paint(reinterpret_cast<HDC>(wp)); return 0;
       case WM_ERASEBKGND: return 1;
+      case WM_SHOWWINDOW:
+        // Hidden by itself (not with its parent): the system clears only
+        // the label's own rectangle.
+        if (!wp && lp == 0) self->clear_drawn();
+        break;
       case WM_GETFONT: return LRESULT(self->current_font());
       case WM_NCDESTROY: SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0); break;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
   }
 
+  // The label's own rectangle is painted where the system asks; outside it
+  // the text is drawn only when the parent has just painted there, since
+  // drawing text again over itself would thicken its smoothed edges. The
+  // drawing goes through the parent's device context: a device context of
+  // the label's own ends at the label's edge even when the class shares the
+  // parent's (its clipping box then says otherwise, the pixels do not).
   LRESULT on_paint() {
-    PaintScope ps(hwnd_);
-    paint(ps.dc());
+    RegionHandle area(CreateRectRgn(0, 0, 0, 0));
+    if (GetUpdateRgn(hwnd_, area.get(), FALSE) == ERROR) SetRectRgn(area.get(), 0, 0, 0, 0);
+    { PaintScope validate(hwnd_); }
+    if (spill_pending_) {
+      RegionHandle outside = outside_region();
+      CombineRgn(area.get(), area.get(), outside.get(), RGN_OR);
+      spill_pending_ = false;
+    }
+    // Siblings above the label cover its text, unless they are transparent
+    // themselves.
+    for (HWND above = GetWindow(hwnd_, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
+      if (!IsWindowVisible(above) || (GetWindowLongA(above, GWL_EXSTYLE) & WS_EX_TRANSPARENT)) continue;
+      RECT r;
+      GetWindowRect(above, &r);
+      MapWindowPoints(HWND_DESKTOP, hwnd_, reinterpret_cast<POINT*>(&r), 2);
+      RegionHandle covered(CreateRectRgnIndirect(&r));
+      CombineRgn(area.get(), area.get(), covered.get(), RGN_DIFF);
+    }
+    HWND parent = GetParent(hwnd_);
+    POINT origin{0, 0};
+    MapWindowPoints(hwnd_, parent, &origin, 1);
+    OffsetRgn(area.get(), origin.x, origin.y);
+    WindowDC dc(parent);
+    if (!dc.get()) return 0;
+    SelectClipRgn(dc.get(), area.get());
+    SetViewportOrgEx(dc.get(), origin.x, origin.y, nullptr);
+    paint(dc.get());
     return 0;
+  }
+
+  // The parent's client area without the label's rectangle, in the label's
+  // client coordinates (those of its device context).
+  RegionHandle outside_region() const {
+    HWND parent = GetParent(hwnd_);
+    RECT all, mine;
+    GetClientRect(parent, &all);
+    MapWindowPoints(parent, hwnd_, reinterpret_cast<POINT*>(&all), 2);
+    GetClientRect(hwnd_, &mine);
+    RegionHandle outside(CreateRectRgnIndirect(&all));
+    RegionHandle inside(CreateRectRgnIndirect(&mine));
+    CombineRgn(outside.get(), outside.get(), inside.get(), RGN_DIFF);
+    return outside;
+  }
+
+  // Whether the parent's update rectangle (its client coordinates) meets
+  // what the label drew outside its own rectangle.
+  bool spill_meets(const RECT& update) const {
+    RECT in_label = update;
+    MapWindowPoints(GetParent(hwnd_), hwnd_, reinterpret_cast<POINT*>(&in_label), 2);
+    RECT drawn = drawn_;
+    MapWindowPoints(GetParent(hwnd_), hwnd_, reinterpret_cast<POINT*>(&drawn), 2);
+    RECT overlap;
+    if (!IntersectRect(&overlap, &in_label, &drawn)) return false;
+    RegionHandle outside = outside_region();
+    return RectInRegion(outside.get(), &overlap) != 0;
+  }
+
+  // Has the parent (and the siblings over it) repaint what the label drew
+  // outside its rectangle, so that nothing of it stays behind.
+  void clear_drawn() {
+    if (IsRectEmpty(&drawn_)) return;
+    HWND parent = GetParent(hwnd_);
+    InvalidateRect(parent, &drawn_, TRUE);
+    drawn_ = RECT{};
+    spill_pending_ = true;
+  }
+
+  // Where text drawn with `format` into rc lands, in the parent's client
+  // coordinates, widened by the largest effect offset.
+  RECT text_extent(HDC dc, const Text& caption, RECT rc, UINT format) const {
+    RECT size = rc;
+    const UINT placement = DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM;
+    DrawTextA(dc, caption.c_str(), -1, &size, (format & ~placement) | DT_CALCRECT);
+    int w = size.right - size.left, h = size.bottom - size.top;
+    RECT out;
+    out.left = (format & DT_CENTER) ? rc.left + (rc.right - rc.left - w) / 2
+               : (format & DT_RIGHT) ? rc.right - w
+                                     : rc.left;
+    out.top = !(format & DT_SINGLELINE) ? rc.top
+              : (format & DT_VCENTER)   ? rc.top + (rc.bottom - rc.top - h) / 2
+              : (format & DT_BOTTOM)    ? rc.bottom - h
+                                        : rc.top;
+    out.right = out.left + w + 2;
+    out.bottom = out.top + h + 2;
+    MapWindowPoints(hwnd_, GetParent(hwnd_), reinterpret_cast<POINT*>(&out), 2);
+    return out;
   }
 
   HFONT current_font() const { return font_ ? font_.get() : default_gui_font(); }
@@ -100,6 +207,8 @@ class TransparentLabel final : public Control {
     SetBkMode(dc, TRANSPARENT);
     RECT rc;
     GetClientRect(hwnd_, &rc);
+    RECT extent = text_extent(dc, caption, rc, format);
+    UnionRect(&drawn_, &drawn_, &extent);
     RECT text_rc = rc;
     switch (effect_) {
       case EFFECT_SHADOW: draw(dc, caption, offset(rc, 1), format, RGB(255, 255, 255)); break;
@@ -130,6 +239,13 @@ class TransparentLabel final : public Control {
     GetWindowRect(hwnd_, &mine);
     RECT in_parent = mine;
     MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&in_parent), 2);
+    // What the label drew outside its rectangle goes too.
+    RECT spill = drawn_;
+    MapWindowPoints(parent, HWND_DESKTOP, reinterpret_cast<POINT*>(&spill), 2);
+    UnionRect(&mine, &mine, &spill);
+    UnionRect(&in_parent, &in_parent, &drawn_);
+    drawn_ = RECT{};
+    spill_pending_ = true;
     InvalidateRect(parent, &in_parent, TRUE);
     UpdateWindow(parent);
     for (HWND sibling = GetWindow(parent, GW_CHILD); sibling; sibling = GetWindow(sibling, GW_HWNDNEXT)) {
@@ -185,6 +301,8 @@ class TransparentLabel final : public Control {
   bool has_font_;
   FontDesc font_desc_{};
   FontHandle font_;
+  RECT drawn_{};               // where the text went, in the parent's client coordinates
+  bool spill_pending_ = true;  // the parent has painted over the spill since it was drawn
 };
 
 }  // namespace

@@ -77,6 +77,8 @@ class Control {
   virtual LRESULT on_notify(NMHDR* header) { return 0; }
   // Called after the control was moved or resized through its properties.
   virtual void on_moved() {}
+  // Called after the parent painted `update` (its client coordinates).
+  virtual void on_parent_painted(const RECT& update) {}
   // Brings the control's window up to date before its common properties
   // are read or written (a kind that holds its painting back lets go).
   virtual void settle() {}

@@ -1,5 +1,6 @@
-// Property access by number: 0..7 common to every control (the stored values
-// while there is no live window), 8 and up handed to the control's kind.
+// Property access by number on a loaded window: 0..7 common to every control
+// (the stored values for a control without a window of its own), 8 and up
+// handed to the control's kind.
 #include <windows.h>
 
 #include "services/runtime.h"
@@ -24,9 +25,11 @@ struct Target {
   }
 };
 
+// Properties belong to loaded windows: a window that is only registered, or
+// is already gone, is reported rather than read or written silently.
 Target find_target(ControlRef ref) {
   LiveWindow* w = find_window(ref.window);
-  if (!w) runtime_error("未载入欲访问窗口组件所在的窗口", 0);
+  if (!w || !w->live()) runtime_error("未载入欲访问窗口组件所在的窗口", 0);
   if (ref.control == 0) return Target{w, nullptr};
   LiveItem* item = w->find(ref.control);
   if (!item) runtime_error("指定窗口或窗口组件不存在或尚未载入", 0);
@@ -138,7 +141,7 @@ Cell get_property(ControlRef ref, int32_t number) {
   }
   if (is_common(number)) return get_common(t, number);
   if (number < 0 || !t.item) return out;  // the window kind has no numbers of its own here
-  if (!t.item->control || !t.window->live()) runtime_error("指定窗口尚未载入", 0);
+  if (!t.item->control) runtime_error("指定窗口尚未载入", 0);
   t.item->control->get(number - kFirstKindProperty, &out);
   return out;
 }
@@ -152,7 +155,7 @@ void set_property(ControlRef ref, int32_t number, const Cell& value) {
   }
   if (is_common(number)) return set_common(t, number, value);
   if (number < 0 || !t.item) return;
-  if (!t.item->control || !t.window->live()) runtime_error("指定窗口尚未载入", 0);
+  if (!t.item->control) runtime_error("指定窗口尚未载入", 0);
   t.item->control->set(number - kFirstKindProperty, value);
 }
 

@@ -129,15 +129,43 @@ bool is_user_activity(const MSG& msg) {
   }
 }
 
+// The window layer's own handling of a message before it is dispatched:
+// Tab and Shift+Tab move between the tab stops of our windows. True when
+// the message has been handled.
+bool handled_before_dispatch(MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !msg.hwnd) return false;
+  HWND top = GetAncestor(msg.hwnd, GA_ROOT);
+  for (auto& [id, w] : reg().windows)
+    if (w->live() && w->hwnd == top && IsDialogMessageA(top, &msg)) return true;
+  return false;
+}
+
 void dispatch_message(MSG& msg) {
-  // Tab and Shift+Tab move between the tab stops of our windows.
-  if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd) {
-    HWND top = GetAncestor(msg.hwnd, GA_ROOT);
-    for (auto& [id, w] : reg().windows)
-      if (w->live() && w->hwnd == top && IsDialogMessageA(top, &msg)) return;
-  }
+  if (handled_before_dispatch(msg)) return;
   TranslateMessage(&msg);
   DispatchMessageA(&msg);
+}
+
+// process_events pumps through the same handling as the message loop, so
+// that the keyboard works alike inside a long handler.
+bool filter_pumped_message(void* msg) { return handled_before_dispatch(*static_cast<MSG*>(msg)); }
+
+// The live window or control a reference names, for the runtime services
+// (the owner of a message box); null when it names nothing live or names
+// an item of another kind.
+void* handle_of_reference(uint32_t tag, uint32_t window_id, uint32_t control_id) {
+  if (tag == TAG_WINDOW) return window_handle(window_id);
+  LiveWindow* w = find_window(window_id);
+  LiveItem* item = w && w->live() ? w->find(control_id) : nullptr;
+  if (!item || item->def->kind != tag) return nullptr;
+  return window_handle(window_id, control_id);
+}
+
+// Classes, the service window and the runtime's hooks into this layer, once.
+void start_window_layer() {
+  register_classes();
+  runtime_hooks().window_handle = handle_of_reference;
+  runtime_hooks().filter_message = filter_pumped_message;
 }
 
 }  // namespace
@@ -173,7 +201,7 @@ Control& resolve_live(uint32_t window_id, uint32_t control_id, uint32_t kind) {
 void registry_startup() {
   Registry& r = reg();
   r.thread = GetCurrentThreadId();
-  register_classes();
+  start_window_layer();
   for (const WindowDef* def : stored_window_definitions())
     if (!r.windows.count(def->id)) r.windows[def->id] = make_entry(*def);
 }
@@ -181,7 +209,7 @@ void registry_startup() {
 bool register_window_definition(const WindowDef& def) {
   Registry& r = reg();
   if (r.thread == 0) r.thread = GetCurrentThreadId();
-  register_classes();
+  start_window_layer();
   auto it = r.windows.find(def.id);
   if (it != r.windows.end() && it->second->hwnd) return false;
   r.windows[def.id] = make_entry(def);
@@ -263,6 +291,29 @@ int32_t deliver_event(EventRecord& ev) {
 // ---------------------------------------------------------------------------
 // Loading
 
+namespace {
+
+// The control of `w` that holds the keyboard focus (a part of a control,
+// such as a list's header, counts as the control); null when the focus is
+// elsewhere or on the window itself.
+Control* focused_control(LiveWindow& w) {
+  HWND focus = GetFocus();
+  if (!focus || !IsChild(w.hwnd, focus)) return nullptr;
+  for (HWND h = focus; h && h != w.hwnd; h = GetParent(h))
+    if (Control* c = Control::from_hwnd(h); c && &c->window() == &w) return c;
+  return nullptr;
+}
+
+// A window just shown with the focus inside tells the focused control so.
+void deliver_focus_gained(LiveWindow& w) {
+  Control* c = focused_control(w);
+  if (!c) return;
+  EventRecord ev{w.def->id, c->item().def->id, EVENT_FOCUS_GAINED, 0, nullptr, false, 0};
+  deliver_event(ev);
+}
+
+}  // namespace
+
 void load_window(uint32_t window_id) {
   Registry& r = reg();
   LiveWindow* w = find_window(window_id);
@@ -299,6 +350,7 @@ void load_window(uint32_t window_id) {
                                                       : SW_SHOWNORMAL;
   ShowWindow(hwnd, show);
   UpdateWindow(hwnd);
+  if (w->live() && w->hwnd == hwnd) deliver_focus_gained(*w);
 }
 
 void window_destroyed(LiveWindow& w) {

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "updater/base.h"
+#include "web/browser_launch.h"
 
 namespace updata {
 
@@ -26,6 +27,7 @@ const char kAnonymousPassword[] = "guest@clipdex.com";
 const char kEndings[] = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";
 
 const int kWindowWidth = 217, kWindowHeight = 131;
+const int kIconResource = 1;  // updata.rc
 const UINT_PTR kTimerId = 1;
 const int kTickMs = 1000;
 // OK and Cancel with the question icon; task-modal as every box of the runtime.
@@ -136,18 +138,28 @@ LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
+// The icon resource at one of the system's icon sizes; shared, so that it
+// goes with the library.
+HICON program_icon(HINSTANCE inst, int metric) {
+  int size = GetSystemMetrics(metric);
+  return static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(kIconResource), IMAGE_ICON, size, size, LR_SHARED));
+}
+
 bool make_window() {
   HINSTANCE inst = this_module();
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&icc);
-  WNDCLASSA wc = {};
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
   wc.lpfnWndProc = window_proc;
   wc.hInstance = inst;
   wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-  wc.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+  // The program's icon, as on the main window: the library carries it too.
+  wc.hIcon = program_icon(inst, SM_CXICON);
+  wc.hIconSm = program_icon(inst, SM_CXSMICON);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kWindowClass;
-  RegisterClassA(&wc);  // fails harmlessly when a closed window registered it before
+  RegisterClassExA(&wc);  // fails harmlessly when a closed window registered it before
 
   // Fixed single border, title bar with the system menu, no size buttons.
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -215,7 +227,7 @@ int32_t __stdcall on_transfer_event(int32_t code, int32_t, int32_t value, int32_
     ExitProcess(0);
   } else if (code == TRANSFER_FAILED) {
     if (MessageBoxA(nullptr, kFailed, kFailedCaption, kQuestionBox) == IDOK) {
-      ShellExecuteA(nullptr, "open", kMakerSite, nullptr, nullptr, SW_SHOWNORMAL);
+      cx::web::open_in_browser(kMakerSite);
       if (g_button) EnableWindow(g_button, TRUE);
     }
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "web/browser_launch.h"
 #include "web/transport.h"
 
 namespace cx {
@@ -159,9 +160,7 @@ void set_read_url_observer(ReadUrlObserver observer, void* context) {
 const void* read_url_root_handle() { return reader().root.get(); }
 
 void open_in_browser(const Text* address) {
-  const char* target = (address && !address->empty()) ? address->c_str() : kMakerSiteRoot;
-  HWND owner = FindWindowExA(nullptr, nullptr, nullptr, "Microsoft Internet Explorer");
-  ShellExecuteA(owner, "open", target, nullptr, nullptr, SW_SHOWNORMAL);
+  web::open_in_browser((address && !address->empty()) ? address->c_str() : kMakerSiteRoot);
 }
 
 void open_in_browser(const Text& address) { open_in_browser(&address); }

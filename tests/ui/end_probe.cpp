@@ -8,11 +8,13 @@
 #include <cstring>
 #include <string>
 
+#include "app/program.h"
 #include "services/runtime.h"
 #include "ui/access.h"
 #include "ui/definition.h"
 #include "ui/dispatch.h"
 #include "ui/main_window.h"
+#include "web/read_url.h"
 
 namespace {
 
@@ -69,13 +71,20 @@ int32_t on_destroyed_say() {
 }
 
 constexpr uint32_t kProbeWindow = 0x7E000100;
+constexpr uint32_t kHiddenMenuItem = 0x00010002;
 constexpr EventBinding kEvents[] = {{2, 0}};
 const ItemDef kItems[] = {
+    {0x00010001, TAG_MENU, "", 0, 0, 0, 0, ITEM_VISIBLE, {}, MenuDef{"Menu", 0, -1}},
+    {kHiddenMenuItem, TAG_MENU, "", 0, 0, 0, 0, 0, {}, MenuDef{"Hidden", 0x00010001, -1}},
     {0x00020001, TAG_BUTTON, "b", 10, 10, 80, 24, ITEM_VISIBLE, {},
      ButtonDef{"probe", false, ALIGN_CENTRE, ALIGN_CENTRE, nullptr}},
 };
 const WindowDef kWindow{kProbeWindow, "probe", 10, 10, 200, 120, ITEM_VISIBLE, BORDER_FIXED_SINGLE, true, true,
                         false, true, false, true, 0xFFFFFF, START_STORED, START_NORMAL, {}, kEvents, kItems};
+
+// Whether the URL reader's root handle is still open when the service
+// releases run (registered after the program's own).
+void report_reader_root() { say(read_url_root_handle() ? "root still open\n" : "root closed\n"); }
 
 void first_routine() { say("first\n"); }
 void second_routine() { say("second\n"); }
@@ -86,6 +95,15 @@ void release_routine() { say("release\n"); }
 int main(int argc, char** argv) {
   if (argc < 2) return 98;
   std::string mode = argv[1];
+  if (mode == "program-end") {
+    // The program's own start-up, a reader root opened (a scheme the reader
+    // does not speak: nothing goes over the network), then the end.
+    program_startup();
+    register_service_release(report_reader_root);
+    read_url(Text::literal("ftp://127.0.0.1/nothing"));
+    say(read_url_root_handle() ? "root opened\n" : "no root\n");
+    end_program(0);
+  }
   runtime_startup();
   registry_startup();
   register_window_definition(kWindow);
@@ -131,14 +149,26 @@ int main(int argc, char** argv) {
     deliver_event(ev);
   }
   if (mode == "property-no-window") get_property(ControlRef{0x12345678, 1, TAG_BUTTON}, PROP_LEFT);
-  if (mode == "property-missing-item") get_property(ControlRef{MAIN_WINDOW_ID, 0x777, TAG_BUTTON}, PROP_LEFT);
+  if (mode == "property-missing-item") {
+    load_window(MAIN_WINDOW_ID);
+    get_property(ControlRef{MAIN_WINDOW_ID, 0x777, TAG_BUTTON}, PROP_LEFT);
+  }
+  // A window that is registered but not loaded is not read or written
+  // silently, whatever the number.
   if (mode == "property-not-loaded") get_property(按钮1, BUTTON_CAPTION);
+  if (mode == "property-common-not-loaded") get_property(按钮1, PROP_LEFT);
+  if (mode == "property-write-not-loaded") set_property(按钮1, PROP_VISIBLE, cell_bool(true));
+  if (mode == "property-window-not-loaded") get_property(主窗口, PROP_TOP);
   if (mode == "property-after-destroy") {
     load_window(MAIN_WINDOW_ID);
+    if (cell_as_int(get_property(按钮1, PROP_LEFT)) != 600) return 95;
     DestroyWindow(static_cast<HWND>(window_handle(MAIN_WINDOW_ID)));
-    Cell left = get_property(按钮1, PROP_LEFT);  // the stored value is still there
-    if (cell_as_int(left) != 600) return 95;
-    get_property(按钮1, BUTTON_CAPTION);
+    get_property(按钮1, PROP_LEFT);
+  }
+  // Loaded window, entry without a live part of its own.
+  if (mode == "property-hidden-menu-entry") {
+    load_window(kProbeWindow);
+    get_property(ControlRef{kProbeWindow, kHiddenMenuItem, TAG_MENU}, 0);
   }
   if (mode == "list-not-loaded") list_row_count(超级列表框_视频);
   if (mode == "dialog-not-loaded") show_common_dialog(通用对话框1);

@@ -39,6 +39,13 @@ TEST(ProgramEnd, CallFromAnotherThreadEndsTheProcessAtOnceWithItsCode) {
   EXPECT_EQ(r.output.find("still running"), std::string::npos);
 }
 
+TEST(ProgramEnd, ClosesTheUrlReadersRootHandle) {
+  uitest::RunResult r = probe("program-end");
+  ASSERT_TRUE(r.finished);
+  EXPECT_EQ(r.exit_code, 0u);
+  EXPECT_EQ(r.output, "root opened\nroot closed\n");
+}
+
 TEST(RuntimeErrors, EachFailureOfTheWindowLayerShowsItsTextAndEndsWithMinusOne) {
   struct Case {
     const char* mode;
@@ -50,8 +57,12 @@ TEST(RuntimeErrors, EachFailureOfTheWindowLayerShowsItsTextAndEndsWithMinusOne) 
       {"event-invalid", "引发事件的窗口组件无效"},
       {"property-no-window", "未载入欲访问窗口组件所在的窗口"},
       {"property-missing-item", "指定窗口或窗口组件不存在或尚未载入"},
-      {"property-not-loaded", "指定窗口尚未载入"},
-      {"property-after-destroy", "指定窗口尚未载入"},
+      {"property-not-loaded", "未载入欲访问窗口组件所在的窗口"},
+      {"property-common-not-loaded", "未载入欲访问窗口组件所在的窗口"},
+      {"property-write-not-loaded", "未载入欲访问窗口组件所在的窗口"},
+      {"property-window-not-loaded", "未载入欲访问窗口组件所在的窗口"},
+      {"property-after-destroy", "未载入欲访问窗口组件所在的窗口"},
+      {"property-hidden-menu-entry", "指定窗口尚未载入"},
       {"list-not-loaded", "指定窗口或窗口组件不存在或尚未载入"},
       {"dialog-not-loaded", "指定窗口或窗口组件不存在或尚未载入"},
       {"list-wrong-kind", "指定窗口或窗口组件不存在或尚未载入"},

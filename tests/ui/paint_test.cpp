@@ -1,6 +1,7 @@
 // What the main window shows on the screen: the two status labels on top of
-// each other, captions that change, captions wider than their label, and
-// pictures of the window for a person to look at.
+// each other, captions that change, captions wider than their label (which
+// run on to the window's edge), and pictures of the window for a person to
+// look at.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -95,22 +96,76 @@ TEST_F(Screen, EmptyCaptionShowsNothingAndLeavesTheBackgroundWhite) {
   EXPECT_EQ(count_pixels(c, kStatusLine, [](uint32_t p) { return p == 0xFFFFFF; }), area);
 }
 
-TEST_F(Screen, CaptionWiderThanItsLabelFillsItEdgeToEdgeAndNoFurther) {
+// The status line's margins between the label and the window's edges.
+RECT left_margin(const Capture&) { return RECT{0, kStatusLine.top, kStatusLine.left, kStatusLine.bottom}; }
+RECT right_margin(const Capture& c) { return RECT{kStatusLine.right + 1, kStatusLine.top, c.width, kStatusLine.bottom}; }
+
+std::string wider_than_the_window() {
   std::string wide;
   for (int i = 0; i < 6; ++i) wide += kLong;
-  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(wide));
+  return wide;
+}
+
+TEST_F(Screen, CaptionWiderThanItsLabelRunsOnToTheWindowsEdge) {
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(wider_than_the_window()));
   Capture c = shot();
-  // One line, not wrapped and not shortened: the text reaches both edges.
+  ASSERT_GT(c.width, kStatusLine.right + 4);
+  // One line, not wrapped and not shortened, centred and not cut at the
+  // label's edges: the text goes on past them to the window's edges.
   EXPECT_GT(blue_in(c, RECT{kStatusLine.left, kStatusLine.top, kStatusLine.left + 12, kStatusLine.bottom}), 0);
   EXPECT_GT(blue_in(c, RECT{kStatusLine.right - 12, kStatusLine.top, kStatusLine.right, kStatusLine.bottom}), 0);
-  // What lies outside the label stays untouched, so a later change leaves
-  // nothing behind there.
-  EXPECT_EQ(blue_in(c, RECT{kStatusLine.right, kStatusLine.top, c.width, kStatusLine.bottom}), 0);
-  EXPECT_EQ(blue_in(c, RECT{0, kStatusLine.top, kStatusLine.left, kStatusLine.bottom}), 0);
+  EXPECT_GT(blue_in(c, right_margin(c)), 0) << "drawn on past the label's right edge";
+  EXPECT_GT(blue_in(c, RECT{c.width - 4, kStatusLine.top, c.width, kStatusLine.bottom}), 0) << "up to the window's edge";
+  // Cut at the window's edge: nothing of it on the frame.
+  Capture whole = uitest::capture_window(hwnd);
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  RECT frame_rc;
+  GetWindowRect(hwnd, &frame_rc);
+  int client_right = origin.x - frame_rc.left + c.width;
+  int top = origin.y - frame_rc.top + kStatusLine.top;
+  EXPECT_EQ(blue_in(whole, RECT{client_right, top, whole.width, top + 25}), 0);
+  uitest::write_png(picture_path("ui_label_wider_than_window.png"), c);
+}
+
+TEST_F(Screen, TextBeyondTheLabelGoesWhenTheCaptionChangesOrTheLabelHides) {
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(wider_than_the_window()));
+  Capture wide = shot();
+  ASSERT_GT(blue_in(wide, right_margin(wide)), 0);
+
   set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(kShort));
   Capture after = shot();
+  EXPECT_EQ(blue_in(after, left_margin(after)), 0);
+  EXPECT_EQ(blue_in(after, right_margin(after)), 0);
   EXPECT_EQ(blue_in(after, kLeftPart), 0);
   EXPECT_EQ(blue_in(after, kRightPart), 0);
+  EXPECT_GT(blue_in(after, kMiddle), 0);
+
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(wider_than_the_window()));
+  ASSERT_GT(blue_in(shot(), right_margin(wide)), 0);
+  set_bool_property(透明标签_获取信息, PROP_VISIBLE, false);
+  Capture hidden = shot();
+  EXPECT_EQ(blue_in(hidden, kStatusLine), 0);
+  EXPECT_EQ(blue_in(hidden, left_margin(hidden)), 0);
+  EXPECT_EQ(blue_in(hidden, right_margin(hidden)), 0);
+}
+
+TEST_F(Screen, TextBeyondTheLabelComesBackWhenTheWindowIsPaintedAgain) {
+  set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy(wider_than_the_window()));
+  Capture before = shot();
+  int margin_before = blue_in(before, right_margin(before));
+  ASSERT_GT(margin_before, 0);
+  // The window's background painted over the margin alone.
+  RECT margin = right_margin(before);
+  InvalidateRect(hwnd, &margin, TRUE);
+  Capture after = shot();
+  EXPECT_EQ(blue_in(after, right_margin(after)), margin_before);
+  // And after the window was minimized and restored.
+  ShowWindow(hwnd, SW_MINIMIZE);
+  settle();
+  ShowWindow(hwnd, SW_RESTORE);
+  Capture restored = shot();
+  EXPECT_EQ(blue_in(restored, right_margin(restored)), margin_before);
 }
 
 TEST_F(Screen, CaptionLabelShowsItsTextLeftAligned) {

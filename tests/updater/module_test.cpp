@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "tests/updater/browser_recorder.h"
 #include "tests/updater/win_probe.h"
 #include "updater/module.h"
+#include "web/browser_launch.h"
 
 using namespace updata;
 
@@ -93,6 +95,69 @@ TEST_F(UpdaterModule, WindowOpensCentredUnownedWithFixedFrameAndOnlyTheSystemMen
   EXPECT_FALSE(style & WS_MINIMIZEBOX);
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_EQ(GetClassLongPtrA(w, GCLP_HBRBACKGROUND), LONG_PTR(COLOR_BTNFACE + 1));
+}
+
+// An icon drawn at w x w over white, as 0x00RRGGBB pixels.
+std::vector<uint32_t> drawn(HICON icon, int w) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -w;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(dc, bmp);
+  RECT all{0, 0, w, w};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  DrawIconEx(dc, 0, 0, icon, w, w, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  std::vector<uint32_t> px(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + size_t(w) * size_t(w));
+  SelectObject(dc, old);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+  for (uint32_t& p : px) p &= 0xFFFFFF;
+  return px;
+}
+
+// Share of pixels whose colour channels differ by more than a little.
+double share_differing(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+  size_t differing = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+    for (int shift : {0, 8, 16})
+      if (std::abs(int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF)) > 24) {
+        ++differing;
+        break;
+      }
+  return double(differing) / double(a.size());
+}
+
+// The program's icon file, loaded at w x w by the system's icon loader.
+HICON program_icon_from_file(int w) {
+  return static_cast<HICON>(LoadImageA(nullptr, CX_ICON_FILE, IMAGE_ICON, w, w, LR_LOADFROMFILE));
+}
+
+TEST_F(UpdaterModule, WindowShowsTheProgramsIconLikeTheMainWindow) {
+  open();
+  HICON generic = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+  const int big = GetSystemMetrics(SM_CXICON), small = GetSystemMetrics(SM_CXSMICON);
+  HICON big_icon = reinterpret_cast<HICON>(GetClassLongPtrA(module_window(), GCLP_HICON));
+  HICON small_icon = reinterpret_cast<HICON>(GetClassLongPtrA(module_window(), GCLP_HICONSM));
+  ASSERT_NE(big_icon, nullptr);
+  ASSERT_NE(small_icon, nullptr);
+
+  HICON program = program_icon_from_file(big);
+  ASSERT_NE(program, nullptr) << CX_ICON_FILE;
+  std::vector<uint32_t> expected = drawn(program, big);
+  DestroyIcon(program);
+  // The comparison tells the generic icon apart from the program's.
+  ASSERT_GT(share_differing(drawn(generic, big), expected), 0.2);
+  EXPECT_LT(share_differing(drawn(big_icon, big), expected), 0.05);
+  // The small one is the same picture made smaller; the loaders of the
+  // system shrink it in ways of their own, so it is only told apart from
+  // the generic icon here.
+  EXPECT_GT(share_differing(drawn(small_icon, small), drawn(generic, small)), 0.2);
 }
 
 struct ControlCase {
@@ -455,6 +520,45 @@ TEST_F(UpdaterModule, FailureAnsweredWithOkOpensTheMakersSiteAndEnablesTheButton
   EXPECT_EQ(browser.opened().rfind("http://www.clipdexsoft.com", 0), 0u) << browser.opened();
 }
 
+// What the shell was asked to open, and with which owner.
+struct LaunchSeen {
+  static inline void* owner = nullptr;
+  static inline std::string address;
+  static inline int count = 0;
+  static void note(void* o, const char* a) {
+    owner = o;
+    address = a ? a : "";
+    ++count;
+  }
+};
+
+TEST_F(UpdaterModule, FailureOpensTheSiteThroughTheBrowserLaunchWithItsOwnerLookup) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "CxFakeBrowserWindow";
+  RegisterClassA(&wc);
+  HWND browser_window = CreateWindowExA(0, wc.lpszClassName, "Microsoft Internet Explorer", WS_OVERLAPPEDWINDOW, 0,
+                                        0, 100, 100, nullptr, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(browser_window, nullptr);
+  open();
+  on_start_clicked();
+  probe::BrowserRecorder browser;
+  LaunchSeen::count = 0;
+  cx::web::set_browser_launch_observer(LaunchSeen::note);
+  {
+    probe::BoxResponder responder({IDOK});
+    on_transfer_event(TRANSFER_FAILED, 0, 0, 0, 0);
+    ASSERT_EQ(responder.count(), 1u);
+  }
+  cx::web::set_browser_launch_observer(nullptr);
+  DestroyWindow(browser_window);
+  ASSERT_EQ(LaunchSeen::count, 1);
+  EXPECT_EQ(LaunchSeen::owner, browser_window) << "the open browser window owns the launch";
+  EXPECT_EQ(LaunchSeen::address, kMakerSite);
+  EXPECT_TRUE(browser.wait_for_any(10000));
+}
+
 TEST_F(UpdaterModule, FailureAnsweredWithCancelLeavesEverythingAsItWas) {
   open();
   on_start_clicked();
@@ -490,3 +594,4 @@ TEST_F(UpdaterModule, UnloadGivesBackTheTransferTheTextsAndTheWindow) {
 }
 
 }  // namespace
+
