@@ -34,7 +34,7 @@ class PushButton final : public Control {
   bool set(int32_t index, const Cell& value) override { return table_set(kProperties, *this, index, value); }
 
   void on_command(int code) override {
-    if (code == BN_CLICKED) raise(0);
+    if (code == BN_CLICKED) raise(EVENT_CLICKED);
   }
 
  private:

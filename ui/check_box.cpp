@@ -44,7 +44,7 @@ class CheckBox final : public Control {
   bool set(int32_t index, const Cell& value) override { return table_set(kProperties, *this, index, value); }
 
   void on_command(int code) override {
-    if (code == BN_CLICKED) raise(0);
+    if (code == BN_CLICKED) raise(EVENT_CLICKED);
   }
 
   HBRUSH on_ctl_color(HDC dc) override {

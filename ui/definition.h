@@ -44,10 +44,20 @@ struct FontDesc {
 };
 static_assert(sizeof(FontDesc) == 60, "font description has the logical-font layout");
 
-// Event indexes: a kind's own events count from 0 (0 is a button's or a
-// check box's click); events that every control raises are negative, so
-// that they never meet a kind's own.
+// Event indexes: a kind's own events count from 0; events that every control
+// raises are negative, so that they never meet a kind's own.
 constexpr int32_t EVENT_FOCUS_GAINED = -1;
+// A push button's and a check box's click (after the box has toggled).
+constexpr int32_t EVENT_CLICKED = 0;
+// The window's own: created (every control exists, not yet shown); then two
+// start-up events in the same step; asked in turn on a close request (a false
+// result keeps the window open): first 12, then 1; about to be destroyed.
+constexpr int32_t EVENT_WINDOW_CREATED = 0;
+constexpr int32_t EVENT_WINDOW_CLOSE_QUERY = 1;
+constexpr int32_t EVENT_WINDOW_DESTROYING = 2;
+constexpr int32_t EVENT_WINDOW_STARTED = 3;
+constexpr int32_t EVENT_WINDOW_STARTED_LATE = 4;
+constexpr int32_t EVENT_WINDOW_CLOSE_REQUEST = 12;
 
 // One event binding: event index -> handler slot (see HandlerSlot).
 struct EventBinding {

@@ -167,10 +167,10 @@ class Frame {
       if (item.control) item.control->on_parent_painted(update);
   }
 
-  // Event 12 and then event 1 may each keep the window open.
+  // The close request and then the close query may each keep the window open.
   static void on_close(LiveWindow& w) {
     HWND hwnd = w.hwnd;
-    for (int32_t index : {12, 1}) {
+    for (int32_t index : {EVENT_WINDOW_CLOSE_REQUEST, EVENT_WINDOW_CLOSE_QUERY}) {
       EventRecord ev{w.def->id, 0, index, 0, nullptr, true, 1};
       deliver_event(ev);
       if (!ev.result || w.hwnd != hwnd) return;
@@ -180,7 +180,7 @@ class Frame {
 
   static void on_destroy(LiveWindow& w) {
     w.destroying = true;
-    EventRecord ev{w.def->id, 0, 2, 0, nullptr, false, 0};
+    EventRecord ev{w.def->id, 0, EVENT_WINDOW_DESTROYING, 0, nullptr, false, 0};
     deliver_event(ev);
   }
 };

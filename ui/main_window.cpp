@@ -26,21 +26,15 @@ constexpr char kVideoColumns[] =
     "\x00" "\xff\xff\xff\xff" "\x00\x00\x00\x00" "\x9a\x01\x00\x00" "视频链接";
 static_assert(sizeof(kVideoColumns) == 60, "three packed columns take 60 bytes");
 
-// Event 0 of every source here is its first: created for the window, clicked
-// for buttons and check boxes.
-constexpr int32_t kCreated = 0;
-constexpr int32_t kClicked = 0;
-constexpr int32_t kDestroying = 2;
-
 constexpr EventBinding kWindowEvents[] = {
-    {.event = kCreated, .slot = H_MAIN_WINDOW_CREATED},
-    {.event = kDestroying, .slot = H_MAIN_WINDOW_DESTROYED},
+    {.event = EVENT_WINDOW_CREATED, .slot = H_MAIN_WINDOW_CREATED},
+    {.event = EVENT_WINDOW_DESTROYING, .slot = H_MAIN_WINDOW_DESTROYED},
 };
-constexpr EventBinding kExportClicked[] = {{.event = kClicked, .slot = H_EXPORT_LIST}};
-constexpr EventBinding kUrlClicked[] = {{.event = kClicked, .slot = H_OPTION_URL_CLICKED}};
-constexpr EventBinding kChannelClicked[] = {{.event = kClicked, .slot = H_OPTION_CHANNEL_CLICKED}};
-constexpr EventBinding kUserClicked[] = {{.event = kClicked, .slot = H_OPTION_USER_CLICKED}};
-constexpr EventBinding kFetchClicked[] = {{.event = kClicked, .slot = H_FETCH_STOP_CLICKED}};
+constexpr EventBinding kExportClicked[] = {{.event = EVENT_CLICKED, .slot = H_EXPORT_LIST}};
+constexpr EventBinding kUrlClicked[] = {{.event = EVENT_CLICKED, .slot = H_OPTION_URL_CLICKED}};
+constexpr EventBinding kChannelClicked[] = {{.event = EVENT_CLICKED, .slot = H_OPTION_CHANNEL_CLICKED}};
+constexpr EventBinding kUserClicked[] = {{.event = EVENT_CLICKED, .slot = H_OPTION_USER_CLICKED}};
+constexpr EventBinding kFetchClicked[] = {{.event = EVENT_CLICKED, .slot = H_FETCH_STOP_CLICKED}};
 
 constexpr uint32_t kShown = ITEM_VISIBLE;
 constexpr uint32_t kShownTab = ITEM_VISIBLE | ITEM_TABSTOP;

@@ -337,9 +337,9 @@ void load_window(uint32_t window_id) {
   --r.suppression;
 
   HWND hwnd = w->hwnd;
-  EventRecord created{window_id, 0, 0, 0, nullptr, false, 0};
+  EventRecord created{window_id, 0, EVENT_WINDOW_CREATED, 0, nullptr, false, 0};
   deliver_event(created);
-  for (int32_t index : {3, 4}) {
+  for (int32_t index : {EVENT_WINDOW_STARTED, EVENT_WINDOW_STARTED_LATE}) {
     if (!w->live() || w->hwnd != hwnd) return;
     EventRecord ev{window_id, 0, index, 0, nullptr, false, 0};
     deliver_event(ev);

@@ -31,7 +31,7 @@ const int kIconResource = 1;  // updata.rc
 const UINT_PTR kTimerId = 1;
 const int kTickMs = 1000;
 // OK and Cancel with the question icon; task-modal as every box of the runtime.
-const UINT kQuestionBox = 33 | MB_TASKMODAL;
+const UINT kQuestionBox = MB_OKCANCEL | MB_ICONQUESTION | MB_TASKMODAL;
 
 ModuleState g_state;
 bool g_started;

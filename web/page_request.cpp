@@ -19,7 +19,8 @@ namespace {
 
 DWORD g_transfer_timeout_ms = 90000;
 DWORD g_wait_timeout_ms = 90000;
-constexpr DWORD kWakeMask = 0x4BF;  // QS_ALLEVENTS
+// Input, posted messages, timers, painting and hot keys; not sent messages.
+constexpr DWORD kWakeMask = QS_ALLEVENTS;
 constexpr DWORD kSecureFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
                                INTERNET_FLAG_IGNORE_CERT_CN_INVALID;  // 0x803000
 constexpr DWORD kAlwaysFlags = INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |

@@ -104,7 +104,8 @@ Bytes read_url(const Text& address, ReadUrlOutcome* outcome) {
                                                accept_types, flags, 0));
   if (!request) return Bytes();
   set_step_timeouts(request.get());
-  if (!HttpSendRequestA(request.get(), "Accept: */*\r\n\r\n", 15, nullptr, 0)) return Bytes();
+  static const char kAcceptAll[] = "Accept: */*\r\n\r\n";
+  if (!HttpSendRequestA(request.get(), kAcceptAll, DWORD(sizeof kAcceptAll - 1), nullptr, 0)) return Bytes();
 
   DWORD chunk = kUnknownLengthChunk;
   char length_text[32] = {0};
