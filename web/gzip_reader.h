@@ -63,11 +63,6 @@ class GzipMemoryReader {
  public:
   static constexpr uint32_t kPieceSize = 4096;
 
-  // status values besides zlib's own negative results
-  static constexpr int kOk = Z_OK;
-  static constexpr int kStreamEnd = Z_STREAM_END;
-  static constexpr int kDataError = Z_DATA_ERROR;
-
   GzipMemoryReader(const uint8_t* source, uint32_t length, size_t output_limit);
   ~GzipMemoryReader();
   GzipMemoryReader(const GzipMemoryReader&) = delete;

@@ -51,15 +51,11 @@ struct TransferRecord {
   std::string raw_headers;
   std::string content_type;
   std::string cookies;
-  std::string location;
   int32_t content_coding = CODING_NONE;
-  int64_t content_length = 0;
   int32_t status_code = 0;
   // How the transfer ended, for telling a whole answer from a part of one.
   int64_t announced_length = -1;  // Content-Length as sent; -1 when absent or unreadable
   bool read_failed = false;       // a read reported an error (reset, time-out)
-  HANDLE worker_thread = nullptr;
-  DWORD worker_thread_id = 0;
 };
 
 struct RequestHandles {
@@ -128,11 +124,7 @@ void append_default(std::string& headers, const char* key, const std::string& li
 void read_response(HINTERNET request, TransferRecord& r) {
   std::string v;
   if (web::query_header(request, HTTP_QUERY_STATUS_CODE, v)) r.status_code = std::atoi(v.c_str());
-  if (web::query_header(request, HTTP_QUERY_CONTENT_LENGTH, v)) {
-    r.content_length = int64_t(int32_t(std::strtoul(v.c_str(), nullptr, 10)));
-    r.announced_length = announced_length(v);
-  }
-  if (web::query_header(request, HTTP_QUERY_LOCATION, v)) r.location = v;
+  if (web::query_header(request, HTTP_QUERY_CONTENT_LENGTH, v)) r.announced_length = announced_length(v);
   if (web::query_header(request, HTTP_QUERY_RAW_HEADERS_CRLF, v)) r.raw_headers = v;
   if (web::query_header(request, HTTP_QUERY_CONTENT_TYPE, v)) r.content_type = v;
   if (web::query_header(request, HTTP_QUERY_CONTENT_ENCODING, v)) {
@@ -165,9 +157,7 @@ void run_exchange(TransferRecord& r) {
   r.raw_headers.clear();
   r.content_type.clear();
   r.cookies.clear();
-  r.location.clear();
   r.content_coding = CODING_NONE;
-  r.content_length = 0;
   r.status_code = 0;
   r.announced_length = -1;
   r.read_failed = false;
@@ -291,9 +281,8 @@ void store(Text* variable, const std::string& value) {
 
 // Runs the exchange of r on a worker of its own and waits for it.
 void transfer(TransferRecord& r) {
-  HANDLE worker = CreateThread(nullptr, 0, transfer_worker, &r, 0, &r.worker_thread_id);
+  HANDLE worker = CreateThread(nullptr, 0, transfer_worker, &r, 0, nullptr);
   if (worker) {
-    r.worker_thread = worker;
     wait_for_worker(worker);
     CloseHandle(worker);
   }
