@@ -33,10 +33,7 @@ void start_run() {
 
   begin_run_addresses(listing_address);
   if (!fetch_page(listing_address, page_text)) {
-    fetch_running = 0;
-    set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::literal(kFetchFailedText));
-    set_text_property(按钮_获取_停止, BUTTON_CAPTION, Text::literal("获取"));
-    set_bool_property(按钮_获取_停止, PROP_DISABLED, false);
+    end_fetch_run(kFetchFailedText, RunEnd::progress_only);
     return;
   }
   set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::literal("正在整理视频内容,准备加载..."));

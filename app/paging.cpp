@@ -28,17 +28,6 @@ std::unordered_set<std::string> requested_addresses;
 
 void show_progress(const char* text) { set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::literal(text)); }
 
-void restore_fetch_button() {
-  set_text_property(按钮_获取_停止, BUTTON_CAPTION, Text::literal("获取"));
-  set_bool_property(按钮_获取_停止, PROP_DISABLED, false);
-}
-
-void show_end_of_run(const char* progress_text) {
-  show_progress(progress_text);
-  set_text_property(透明标签_停止信息, LABEL_CAPTION, Text::literal("已停止全部线程"));
-  restore_fetch_button();
-}
-
 // The continuation href behind marker in page_text: the first *href value in
 // the markup between the marker's first two occurrences; empty without one.
 Text continuation_href(const Text& marker) {
@@ -47,6 +36,15 @@ Text continuation_href(const Text& marker) {
 }
 
 }  // namespace
+
+void end_fetch_run(const char* progress_text, RunEnd how) {
+  fetch_running = 0;
+  show_progress(progress_text);
+  if (how == RunEnd::threads_stopped)
+    set_text_property(透明标签_停止信息, LABEL_CAPTION, Text::literal("已停止全部线程"));
+  set_text_property(按钮_获取_停止, BUTTON_CAPTION, Text::literal("获取"));
+  set_bool_property(按钮_获取_停止, PROP_DISABLED, false);
+}
 
 void begin_run_addresses(const Text& first_address) {
   requested_addresses.clear();
@@ -96,8 +94,7 @@ void fetch_next_pages() {
 
     const bool fetched = fetch_page(address, page_text);
     if (!fetched) {
-      fetch_running = 0;
-      show_end_of_run(kFetchFailedText);
+      end_fetch_run(kFetchFailedText, RunEnd::threads_stopped);
       return;
     }
     page_text = decode_escapes(page_text);
@@ -108,7 +105,7 @@ void fetch_next_pages() {
     find_more_marker();
     delay(kPageWaitMs);
   }
-  show_end_of_run("已经全部获取");
+  end_fetch_run("已经全部获取", RunEnd::threads_stopped);
 }
 
 }  // namespace cx

@@ -25,6 +25,14 @@ void begin_run_addresses(const Text& first_address);
 // goes on. False when no attempt succeeded; page holds the last body.
 bool fetch_page(const Text& address, Text& page);
 
+// How a run ends: at the end of the paging the stop label also says that
+// every thread has stopped; a first page that failed, or a page without
+// tiles, shows only its progress text.
+enum class RunEnd { threads_stopped, progress_only };
+// Ends the run: fetch_running 0, the progress text, the stop label where how
+// says so, and the button "获取" enabled again.
+void end_fetch_run(const char* progress_text, RunEnd how);
+
 // The progress label after a page could not be fetched.
 extern const char* const kFetchFailedText;
 

@@ -23,10 +23,7 @@ bool add_listing_rows(const Text& page) {
   std::vector<Text> tiles;
   const int32_t n = text_between_all(page, Text::literal(kTileStart), Text::literal(kTileEnd), tiles);
   if (n < 1) {
-    set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::literal("信息已加载完毕,正在整理信息..."));
-    set_text_property(按钮_获取_停止, BUTTON_CAPTION, Text::literal("获取"));
-    set_bool_property(按钮_获取_停止, PROP_DISABLED, false);
-    fetch_running = 0;
+    end_fetch_run("信息已加载完毕,正在整理信息...", RunEnd::progress_only);
     return false;
   }
   for (tile_index = 1; tile_index <= n; ++tile_index, ++row_number) {
