@@ -31,7 +31,7 @@ int32_t text_between_all(const Text& source, const Text& start_marker, const Tex
       position = e;
     }
     // An empty piece leaves position just behind the start marker.
-    process_events();
+    process_events_paced();
   }
   return int32_t(pieces.size());
 }

@@ -81,6 +81,15 @@ void free_declared_libraries();
 void delay(int32_t milliseconds);
 // Dispatches waiting messages of this thread; leaves WM_QUIT queued.
 void process_events();
+// The same at a hand-over point of a long loop of the logic (once per tile
+// cut, every few hundred characters decoded), which may come round every few
+// microseconds: the queue is looked at again only when kLoopTurnGapUs have
+// passed since the last look of such a loop. Under Wine a look is a round
+// trip to the server (tens of microseconds) even when nothing is queued; a
+// message that arrives meanwhile waits at most that gap (plus one step of the
+// loop) longer. With the process_events hook set, every call reaches it.
+void process_events_paced();
+constexpr int64_t kLoopTurnGapUs = 500;
 
 // message_box(content, buttons, [caption], [parent]) in the cell form; the
 // typed helper covers the logic's use (buttons, default caption "信息：").
