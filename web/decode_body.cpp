@@ -4,6 +4,7 @@
 #include <string>
 
 #include "services/codepage.h"
+#include "services/text.h"
 #include "web/gzip_reader.h"
 
 namespace cx {
@@ -42,8 +43,12 @@ Text bytes_as_text(const uint8_t* p, size_t n) {
   return Text::copy(reinterpret_cast<const char*>(p), text_length(p, n));
 }
 
+// ASCII reads the same in UTF-8 and in the ANSI code page: such a page (a
+// continuation answer escapes every other character) needs no conversion.
+bool plain_ascii(const uint8_t* p, size_t n) { return all_ascii(std::string_view(reinterpret_cast<const char*>(p), n)); }
+
 Text finish(const uint8_t* p, size_t n, bool utf8) {
-  if (utf8) return n ? utf8_to_ansi(p, n) : Text();
+  if (utf8 && n > 0 && !plain_ascii(p, text_length(p, n))) return utf8_to_ansi(p, n);
   return bytes_as_text(p, n);
 }
 
@@ -66,15 +71,14 @@ Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, c
     reader.run();
     out = &reader.output();
   }
-  if (!utf8) {
-    // The output block is zero-terminated already: hand it over instead of
-    // copying a page-sized buffer, unless a zero byte inside ends the text
-    // early (then only the bytes before it are copied).
-    if (out->length() > 0) {
-      size_t n = text_length(out->data(), out->length());
-      if (n == out->length()) {
-        if (uint8_t* block = out->release_heap_block()) return Text::adopt(reinterpret_cast<char*>(block));
-      }
+  // The output block is zero-terminated already: when it needs no
+  // conversion, hand it over instead of copying a page-sized buffer, unless
+  // a zero byte inside ends the text early (then only the bytes before it
+  // are copied).
+  if (out->length() > 0) {
+    size_t n = text_length(out->data(), out->length());
+    if (n == out->length() && (!utf8 || plain_ascii(out->data(), n))) {
+      if (uint8_t* block = out->release_heap_block()) return Text::adopt(reinterpret_cast<char*>(block));
     }
   }
   return finish(out->data(), out->length(), utf8);
