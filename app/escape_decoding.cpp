@@ -306,8 +306,18 @@ Text build_decoding_script(const Text& prepared) {
 // ---------------------------------------------------------------------------
 // The decoding itself
 
-Text decode_escapes(const Text& input) {
-  Text t = prepare_escaped_answer(input);
+namespace {
+
+// Steps 5 to 13 on the prepared answer. The engine's calls make the largest
+// blocks of a page (the script as UTF-16 and the engine's own copies of it),
+// so what the answer still needs from t is taken from it first and t is let
+// go before them, as is the script text once loaded.
+Text decode_prepared(Text t) {
+  // 10. The fallback's result, with the window's turns, is made before the
+  //     engine runs: it is used only should the engine give nothing.
+  Text f = percent_decode_fallback(t);
+  Text script = build_decoding_script(t);
+  t = Text();
 
   call_declared(DECL_CO_INITIALIZE, nullptr);
   ObjectRecord engine;
@@ -319,24 +329,27 @@ Text decode_escapes(const Text& input) {
   object_set_property(&engine, lit("UseSafeSubset"), cell_bool(true));
   object_set_property(&engine, lit("Language"), cell_text("JScript"));
 
-  {
-    // The script text is the engine's once loaded: it is not kept through
-    // the call that runs it.
-    Text script = build_decoding_script(t);
-    Cell script_arg = cell_text(script);
-    object_call_number(&engine, lit("ExecuteStatement"), 1, &script_arg);
-  }
+  Cell script_arg = cell_text(script);
+  object_call_number(&engine, lit("ExecuteStatement"), 1, &script_arg);
+  script = Text();
   Cell function_name = cell_text("xx");
   Text r = object_call_text(&engine, lit("Run"), 1, &function_name);
-
-  Text f = percent_decode_fallback(t);
-  t = Text();
   const Text& result = !r.empty() ? r : f;
 
   object_clear(&engine);
   call_declared(DECL_CO_UNINITIALIZE);
 
   return restore_apostrophes_and_breaks(result);
+}
+
+}  // namespace
+
+Text decode_escapes(const Text& input) { return decode_prepared(prepare_escaped_answer(input)); }
+
+Text decode_escapes(Text&& input) {
+  Text t = prepare_escaped_answer(input);
+  input = Text();
+  return decode_prepared(std::move(t));
 }
 
 namespace {

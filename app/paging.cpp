@@ -2,6 +2,7 @@
 
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 #include "app/cutting.h"
 #include "app/escape_decoding.h"
@@ -110,7 +111,7 @@ void fetch_next_pages() {
       show_end_of_run(kFetchFailedText);
       return;
     }
-    page_text = decode_escapes(page_text);
+    page_text = decode_escapes(std::move(page_text));
     show_progress("已解码,准备加载...");
     delay(kPageWaitMs);
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/escape_decoding.h"
@@ -153,7 +154,7 @@ int main(int argc, char** argv) {
     page_text = decode_body(reinterpret_cast<const uint8_t*>(gz.data()), uint32_t(gz.size()), CODING_GZIP,
                             content_type);
     double t1 = now_ms();
-    page_text = decode_escapes(page_text);
+    page_text = decode_escapes(std::move(page_text));
     double t2 = now_ms();
     add_listing_rows(page_text);
     double t3 = now_ms();
