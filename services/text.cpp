@@ -285,6 +285,7 @@ Text detail::trim_of(std::string_view text) {
 }
 
 Text trim_spaces(const Text& t) { return detail::trim_of(t.view()); }
+Text trim_spaces_in(std::string_view t) { return detail::trim_of(t); }
 
 Text detail::upper_of(std::string_view text) {
   const size_t len = text.size();
