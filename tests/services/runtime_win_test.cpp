@@ -406,6 +406,41 @@ TEST(ProcessEvents, DispatchesWaitingMessagesAndLeavesQuitQueued) {
   drain_queue();
 }
 
+TEST(ProcessEventsPaced, ATurnPastTheGapHandlesWhatWaitsAndLeavesQuitQueued) {
+  HWND w = make_window(counting_proc, false);
+  ASSERT_NE(w, nullptr);
+  drain_queue();
+  g_dispatched = 0;
+  // Each wait is well past the gap between two looks of a loop's turns.
+  Sleep(5);
+  PostMessageA(w, WM_USER + 1, 0, 0);
+  process_events_paced();
+  EXPECT_EQ(g_dispatched, 1);
+  PostMessageA(w, WM_USER + 1, 0, 0);
+  PostMessageA(w, WM_USER + 1, 0, 0);
+  Sleep(5);
+  process_events_paced();
+  EXPECT_EQ(g_dispatched, 3);
+  PostQuitMessage(4);
+  Sleep(5);
+  process_events_paced();
+  MSG m;
+  ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(m.message, UINT(WM_QUIT));
+  DestroyWindow(w);
+  drain_queue();
+}
+
+TEST(ProcessEventsPaced, EveryTurnReachesTheReplacedPump) {
+  // Tests of the logic count the turns through the hook: none is paced away.
+  static int turns = 0;
+  turns = 0;
+  runtime_hooks().process_events = [] { ++turns; };
+  for (int i = 0; i < 1000; ++i) process_events_paced();
+  runtime_hooks().process_events = nullptr;
+  EXPECT_EQ(turns, 1000);
+}
+
 TEST(ProcessEvents, TheFrameworkFilterSeesMessagesFirst) {
   HWND w = make_window(counting_proc, false);
   drain_queue();
