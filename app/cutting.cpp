@@ -22,8 +22,10 @@ int32_t text_between_all(const Text& source, const Text& start_marker, const Tex
     const int32_t p = s + start_marker.length();
     position = p;
 
-    Text piece = trim_spaces(text_middle_in(page, p, e - p));
-    piece = options.prefix + piece + options.suffix;
+    // One block per piece: a page of a thousand tiles is not cut into four
+    // thousand short-lived copies.
+    Text piece = trim_spaces_in(page.substr(size_t(p - 1), size_t(e - p)));
+    if (!options.prefix.empty() || !options.suffix.empty()) piece = options.prefix + piece + options.suffix;
     if (piece.length() > 0) {
       if (options.include_start) piece = start_marker + piece;
       if (options.include_end) piece = piece + end_marker;

@@ -9,10 +9,13 @@
 // whatever follows, a protective byte included) is replaced first.
 #include "app/escape_decoding.h"
 
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "services/automation.h"
+#include "services/heap.h"
 #include "services/runtime.h"
 #include "services/text.h"
 
@@ -90,12 +93,56 @@ struct ByteSet {
   }
 };
 
-size_t copy_plain_run(std::string& out, std::string_view s, size_t i, const ByteSet& stops) {
+// A result written in place into one heap block that becomes the text: a
+// page-sized result is not built in one buffer and copied into another. The
+// block is made as large as the result can get (it grows should it not be),
+// and its pages that are never written are never touched.
+class TextBlock {
+ public:
+  explicit TextBlock(size_t most) : p_(static_cast<char*>(heap_allocate(most + 1))), room_(most) {}
+  ~TextBlock() { heap_release(p_); }
+  TextBlock(const TextBlock&) = delete;
+  TextBlock& operator=(const TextBlock&) = delete;
+  void put(char c) {
+    if (n_ == room_) grow(1);
+    p_[n_++] = c;
+  }
+  void put(const char* s, size_t n) {
+    if (n > room_ - n_) grow(n);
+    std::memcpy(p_ + n_, s, n);
+    n_ += n;
+  }
+  void put(std::string_view s) { put(s.data(), s.size()); }
+  Text take() {
+    p_[n_] = 0;
+    char* p = static_cast<char*>(heap_reallocate(p_, n_ + 1));
+    p_ = nullptr;
+    return Text::adopt(p);
+  }
+
+ private:
+  void grow(size_t more) {
+    room_ = 2 * room_ + more;
+    p_ = static_cast<char*>(heap_reallocate(p_, room_ + 1));
+  }
+  char* p_;
+  size_t room_;
+  size_t n_ = 0;
+};
+
+template <class Out>
+size_t copy_plain_run(Out& out, std::string_view s, size_t i, const ByteSet& stops) {
   size_t j = i;
   while (j < s.size() && !stops.has[uint8_t(s[j])]) ++j;
-  out.append(s.data() + i, j - i);
+  out.put(s.data() + i, j - i);
   return j;
 }
+
+// std::string as an output of copy_plain_run.
+struct StringOut {
+  std::string& s;
+  void put(const char* p, size_t n) { s.append(p, n); }
+};
 
 // A WideCharToMultiByte call through the declared-function table.
 int wide_to_gbk(int32_t entry, const uint8_t* units, int count, uint8_t* out, int size) {
@@ -112,8 +159,9 @@ Text as_converter_reads(std::string_view s, bool apostrophes) {
   static constexpr ByteSet kLeadsOnly("");
   std::string out;
   out.reserve(s.size() + s.size() / 8);
+  StringOut to{out};
   for (size_t i = 0; i < s.size();) {
-    i = copy_plain_run(out, s, i, apostrophes ? kStops : kLeadsOnly);
+    i = copy_plain_run(to, s, i, apostrophes ? kStops : kLeadsOnly);
     if (i >= s.size()) break;
     size_t n = gbk_char_length(s, i);
     if (n == 2) {
@@ -139,29 +187,61 @@ Text restore_apostrophes_and_breaks(const Text& decoded) {
   std::string_view s = decoded.view();
   const std::string_view stand_in(kApostropheStandIn), placeholder(kLineBreakPlaceholder);
   static constexpr ByteSet kStops("{");
-  std::string out;
-  out.reserve(s.size());
+  TextBlock out(s.size());  // both replacements are shorter than what they replace
   for (size_t i = 0; i < s.size();) {
     i = copy_plain_run(out, s, i, kStops);
     if (i >= s.size()) break;
     if (s.compare(i, stand_in.size(), stand_in) == 0) {
-      out += kApostrophe;
+      out.put(kApostrophe);
       i += stand_in.size();
     } else if (s.compare(i, placeholder.size(), placeholder) == 0) {
-      out += kLineBreak;
+      out.put(kLineBreak);
       i += placeholder.size();
     } else {
       size_t n = gbk_char_length(s, i) == 2 ? 2 : 1;
-      out.append(s.data() + i, n);
+      out.put(s.data() + i, n);
       i += n;
     }
   }
-  return Text::copy(out);
+  return out.take();
+}
+
+// The preparation below in one pass, for an answer of ASCII bytes only (the
+// site escapes every other character): without a byte of 0x80 or more there
+// is no pair and no stray lead byte, and every byte is a character start for
+// the replacements as for the converter.
+Text prepare_ascii_answer(std::string_view s) {
+  static constexpr ByteSet kStops("\r\\'");
+  TextBlock out(2 * s.size());  // an apostrophe becomes two bytes, nothing grows more
+  size_t i = 0;
+  // 2. A lone CR at the very start is dropped; a CR LF there is a line break.
+  if (!s.empty() && s[0] == '\r' && (s.size() < 2 || s[1] != '\n')) i = 1;
+  while (i < s.size()) {
+    i = copy_plain_run(out, s, i, kStops);
+    if (i >= s.size()) break;
+    const char c = s[i];
+    const char next = i + 1 < s.size() ? s[i + 1] : 0;
+    if (c == '\r' && next == '\n') {  // 1.
+      out.put(kLineBreakPlaceholder);
+      i += 2;
+    } else if (c == '\\' && next == 'u') {  // 3.
+      out.put("%u");
+      i += 2;
+    } else if (c == kApostrophe[0]) {  // 4.
+      out.put(kApostropheStandIn);
+      ++i;
+    } else {
+      out.put(c);
+      ++i;
+    }
+  }
+  return out.take();
 }
 
 }  // namespace
 
 Text prepare_escaped_answer(const Text& input) {
+  if (all_ascii(input.view())) return prepare_ascii_answer(input.view());
   // A lead byte without its trail byte would be paired with whatever follows
   // it, by the character-aware steps below as well as by the converter: it
   // becomes "?" first, as the converter would read it, so that it hides no
@@ -181,49 +261,49 @@ Text prepare_escaped_answer(const Text& input) {
 
 Text build_decoding_script(const Text& prepared) {
   std::string_view s = prepared.view();
-  std::string body;
-  body.reserve(s.size() + s.size() / 8 + sizeof kScriptHead + sizeof kScriptTail);
-  body += kScriptHead;
+  // No byte becomes more than two.
+  TextBlock body(2 * s.size() + sizeof kScriptHead + sizeof kScriptTail);
+  body.put(kScriptHead);
   static constexpr ByteSet kStops("'\r\n\\");
   for (size_t i = 0; i < s.size();) {
     i = copy_plain_run(body, s, i, kStops);
     if (i >= s.size()) break;
     size_t n = gbk_char_length(s, i);
     if (n == 2) {  // a whole double-byte character: never an ASCII one after conversion
-      body.append(s.data() + i, 2);
+      body.put(s.data() + i, 2);
       i += 2;
       continue;
     }
     if (n == 0) {  // stray lead byte: it would swallow the byte after it
-      body += '?';
+      body.put('?');
       ++i;
       continue;
     }
     char c = s[i];
     switch (c) {
       case '\'':
-        body += kApostropheStandIn;
+        body.put(kApostropheStandIn);
         ++i;
         continue;
       case '\r':  // a lone line break would end the literal: keep it as an escape
-        body += "\\r";
+        body.put("\\r");
         ++i;
         continue;
       case '\n':
-        body += "\\n";
+        body.put("\\n");
         ++i;
         continue;
       case '\\':
         break;
       default:
-        body += c;
+        body.put(c);
         ++i;
         continue;
     }
     // A backslash: keep the escape it starts when that escape is sound;
     // otherwise it must not reach the closing quote or a rewritten byte.
     if (i + 1 >= s.size()) {  // at the very end it would escape the closing quote
-      body += "\\\\";
+      body.put("\\\\");
       ++i;
       continue;
     }
@@ -234,34 +314,44 @@ Text build_decoding_script(const Text& prepared) {
       // result's zero characters are.
       i += n;
     } else if (next == '\r' || next == '\n') {  // the backslash stays a character, the break is escaped next
-      body += "\\\\";
+      body.put("\\\\");
       ++i;
     } else if (next == 'x' || next == 'u') {
       // Hexadecimal escapes must be complete; an incomplete one is read as
       // the letter itself, which is what lenient engines do.
-      if (hex_run(s, i + 2, next == 'x' ? 2 : 4)) body += '\\';
-      body += next;
+      if (hex_run(s, i + 2, next == 'x' ? 2 : 4)) body.put('\\');
+      body.put(next);
       i += 2;
     } else if (uint8_t(next) >= 0x80 || next == '\'') {
       // The next character is examined on its own (pairs, stray leads and
       // the apostrophe stand-in); a backslash before it only escapes it.
-      body += '\\';
+      body.put('\\');
       ++i;
     } else {
-      body += '\\';
-      body += next;
+      body.put('\\');
+      body.put(next);
       i += 2;
     }
   }
-  body += kScriptTail;
-  return Text::copy(body);
+  body.put(kScriptTail);
+  return body.take();
 }
 
 // ---------------------------------------------------------------------------
 // The decoding itself
 
-Text decode_escapes(const Text& input) {
-  Text t = prepare_escaped_answer(input);
+namespace {
+
+// Steps 5 to 13 on the prepared answer. The engine's calls make the largest
+// blocks of a page (the script as UTF-16 and the engine's own copies of it),
+// so what the answer still needs from t is taken from it first and t is let
+// go before them, as is the script text once loaded.
+Text decode_prepared(Text t) {
+  // 10. The fallback's result, with the window's turns, is made before the
+  //     engine runs: it is used only should the engine give nothing.
+  Text f = percent_decode_fallback(t);
+  Text script = build_decoding_script(t);
+  t = Text();
 
   call_declared(DECL_CO_INITIALIZE, nullptr);
   ObjectRecord engine;
@@ -273,14 +363,12 @@ Text decode_escapes(const Text& input) {
   object_set_property(&engine, lit("UseSafeSubset"), cell_bool(true));
   object_set_property(&engine, lit("Language"), cell_text("JScript"));
 
-  Text script = build_decoding_script(t);
   Cell script_arg = cell_text(script);
   object_call_number(&engine, lit("ExecuteStatement"), 1, &script_arg);
+  script = Text();
   Cell function_name = cell_text("xx");
   Text r = object_call_text(&engine, lit("Run"), 1, &function_name);
-
-  Text f = percent_decode_fallback(t);
-  Text result = !r.empty() ? r : f;
+  const Text& result = !r.empty() ? r : f;
 
   object_clear(&engine);
   call_declared(DECL_CO_UNINITIALIZE);
@@ -288,13 +376,22 @@ Text decode_escapes(const Text& input) {
   return restore_apostrophes_and_breaks(result);
 }
 
+}  // namespace
+
+Text decode_escapes(const Text& input) { return decode_prepared(prepare_escaped_answer(input)); }
+
+Text decode_escapes(Text&& input) {
+  Text t = prepare_escaped_answer(input);
+  input = Text();
+  return decode_prepared(std::move(t));
+}
+
 namespace {
 
-// The window gets its turn while a long answer is decoded. Under Wine even a
-// check of an empty queue is a round trip to the server (30-50 us), which per
-// character would make a 1 MB answer take most of a minute; once per
-// kCharsPerTurn characters keeps the window answering within a fraction of a
-// millisecond at a cost of a few milliseconds per megabyte.
+// The window gets its turn while a long answer is decoded, once per
+// kCharsPerTurn characters: under Wine even a look at an empty queue is a
+// round trip to the server (tens of microseconds), which per character would
+// make a 1 MB answer take most of a minute.
 constexpr size_t kCharsPerTurn = 256;
 
 class WindowTurns {
@@ -312,13 +409,51 @@ class WindowTurns {
   size_t next_ = 1;  // the first character already yields
 };
 
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return c - 'A' + 10;
+}
+
+// The GBK text of each UTF-16 code unit an escape names, found the first
+// time the unit occurs (utf16_bytes_to_text of its eight bytes) and kept for
+// the rest of the answer: an answer names the same few hundred units tens of
+// thousands of times.
+class UnitTexts {
+ public:
+  std::string_view of(uint32_t unit) {
+    if (known_.empty()) known_.assign(0x10000, kUnknown);
+    uint32_t& k = known_[unit];
+    if (k == kUnknown) {
+      Text t = utf16_bytes_to_text(to_bytes(int64_t(unit)));
+      // One unit gives at most two bytes in GBK; anything longer is not kept.
+      if (t.length() > 3) {
+        spare_ = std::move(t);
+        return spare_.view();
+      }
+      uint32_t packed = uint32_t(t.length()) << 24;  // the length above, the bytes below
+      std::memcpy(&packed, t.c_str(), size_t(t.length()));
+      k = packed;
+    }
+    size_t n = k >> 24;
+    std::memcpy(bytes_, &k, 3);
+    return std::string_view(bytes_, n);
+  }
+
+ private:
+  static constexpr uint32_t kUnknown = 0xFFFFFFFFu;
+  std::vector<uint32_t> known_;
+  char bytes_[3];
+  Text spare_;
+};
+
 }  // namespace
 
 Text percent_decode_fallback(const Text& s) {
   WindowTurns turns;
+  UnitTexts units;
   std::string_view v = s.view();
-  std::string out;
-  out.reserve(v.size());
+  TextBlock out(v.size());  // an escape gives at most two bytes for its three or six
   static constexpr ByteSet kStops("%");
   size_t i = 0;
   while (i < v.size()) {
@@ -326,7 +461,7 @@ Text percent_decode_fallback(const Text& s) {
     size_t plain_end = i;
     while (plain_end < v.size() && !kStops.has[uint8_t(v[plain_end])]) ++plain_end;
     turns.pass(plain_end - i);
-    out.append(v.data() + i, plain_end - i);
+    out.put(v.data() + i, plain_end - i);
     i = plain_end;
     if (i >= v.size()) break;
     turns.pass(1);
@@ -344,17 +479,19 @@ Text percent_decode_fallback(const Text& s) {
     }
     if (escape == 0) {  // one character, copied as it is
       size_t n = gbk_char_length(v, i) == 2 ? 2 : 1;
-      out.append(v.data() + i, n);
+      out.put(v.data() + i, n);
       i += n;
       continue;
     }
-    int64_t unit = hex_to_integer(Text::copy(v.data() + digits_at, escape - (digits_at - i)));
-    Text decoded = utf16_bytes_to_text(to_bytes(unit));
-    out.append(decoded.c_str(), size_t(decoded.length()));
+    // The digits are all hexadecimal (hex_run): their value is what
+    // hex_to_integer reads from them.
+    uint32_t unit = 0;
+    for (size_t d = digits_at; d < i + escape; ++d) unit = unit * 16 + uint32_t(hex_value(v[d]));
+    out.put(units.of(unit));
     turns.pass(escape - 1);
     i += escape;
   }
-  return Text::copy(out);
+  return out.take();
 }
 
 int64_t hex_to_integer(const Text& h) {

@@ -11,6 +11,9 @@ namespace cx {
 
 // The decoded answer (a new text); `input` is not changed.
 Text decode_escapes(const Text& input);
+// The same for an answer that is replaced by its decoding anyway: it is let
+// go (left empty) once prepared, before the script engine's copies are made.
+Text decode_escapes(Text&& input);
 
 // %uXXXX and %XX escapes replaced by the GBK text of the code unit they
 // denote; a "%" that starts no escape of hexadecimal digits stays itself.

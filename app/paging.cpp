@@ -2,6 +2,7 @@
 
 #include <string>
 #include <unordered_set>
+#include <utility>
 
 #include "app/cutting.h"
 #include "app/escape_decoding.h"
@@ -97,7 +98,7 @@ void fetch_next_pages() {
       end_fetch_run(kFetchFailedText, RunEnd::threads_stopped);
       return;
     }
-    page_text = decode_escapes(page_text);
+    page_text = decode_escapes(std::move(page_text));
     show_progress("已解码,准备加载...");
     delay(kPageWaitMs);
 

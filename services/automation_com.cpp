@@ -150,9 +150,15 @@ void move_variant(VARIANT* to, VARIANT* from) {
   VariantInit(from);
 }
 
+// Converted straight into the string's own block: a script of a megabyte is
+// not converted into a buffer first and then copied.
 BSTR bstr_from_text(const char* s) {
-  std::u16string w = ansi_to_utf16(std::string_view(s ? s : ""));
-  return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(w.data()), UINT(w.size()));
+  const size_t n = s ? std::strlen(s) : 0;
+  const int units = n > 0 && n <= 0x7FFFFFFF ? MultiByteToWideChar(CP_ACP, 0, s, int(n), nullptr, 0) : 0;
+  if (units <= 0) return SysAllocStringLen(nullptr, 0);
+  BSTR b = SysAllocStringLen(nullptr, UINT(units));
+  if (b) MultiByteToWideChar(CP_ACP, 0, s, int(n), b, units);
+  return b;
 }
 
 // The declared type with one pointer level taken off, as the object rule reads it.
@@ -329,6 +335,11 @@ int32_t variant_to_cell(const VARIANT* src, uint32_t kind, Cell* out) {
     case TAG_LONG: want = VT_I4; break;
     case TAG_FLOAT: want = VT_R4; break;
     default: return OBJ_BAD_RESULT;
+  }
+  if (V_VT(src) == VT_BSTR && kind == TAG_TEXT) {  // read in place: a long answer is not copied first
+    Text t = utf16_to_ansi(reinterpret_cast<const char16_t*>(V_BSTR(src)), SysStringLen(V_BSTR(src)));
+    out->v.ptr = t.release();
+    return OBJ_OK;
   }
   VARIANT tmp = empty_variant();
   if (FAILED(VariantChangeType(&tmp, const_cast<VARIANT*>(src), 0, want))) return OBJ_BAD_RESULT;

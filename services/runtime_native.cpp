@@ -103,6 +103,7 @@ void process_events() {
   if (runtime_hooks().process_events) runtime_hooks().process_events();
 }
 
+
 bool write_file(const Text& name, const Bytes* parts, int count) {
   if (name.empty()) return false;
   int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);

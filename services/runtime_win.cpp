@@ -115,6 +115,11 @@ void process_events() {
     runtime_hooks().process_events();
     return;
   }
+  // Called once per tile and every few hundred characters of a long answer,
+  // mostly with nothing queued. Under Wine a look that finds nothing costs
+  // PeekMessage two round trips to the server and a flush of every window
+  // surface; asking what kind of message is queued costs one round trip.
+  if (HIWORD(GetQueueStatus(QS_ALLINPUT)) == 0) return;
   MSG msg;
   // Look before taking: WM_QUIT must stay queued for the message loop.
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {

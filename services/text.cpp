@@ -285,6 +285,7 @@ Text detail::trim_of(std::string_view text) {
 }
 
 Text trim_spaces(const Text& t) { return detail::trim_of(t.view()); }
+Text trim_spaces_in(std::string_view t) { return detail::trim_of(t); }
 
 Text detail::upper_of(std::string_view text) {
   const size_t len = text.size();
@@ -306,5 +307,18 @@ Text detail::upper_of(std::string_view text) {
 }
 
 Text to_upper(const Text& t) { return detail::upper_of(t.view()); }
+
+bool all_ascii(std::string_view t) {
+  const size_t n = t.size();
+  size_t i = 0;
+  uint64_t high = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, t.data() + i, 8);
+    high |= w;
+  }
+  for (; i < n; ++i) high |= uint8_t(t[i]);
+  return (high & 0x8080808080808080ull) == 0;
+}
 
 }  // namespace cx

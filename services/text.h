@@ -26,7 +26,12 @@ Text trim_spaces(const Text& t);
 int32_t find_text_in(std::string_view t, const Text& sought, std::optional<int32_t> start = std::nullopt,
                      int32_t ignore_case = 0);
 Text text_middle_in(std::string_view t, int32_t start, int32_t count);
+// trim_spaces of a stretch of a text, without a copy of the stretch first.
+Text trim_spaces_in(std::string_view t);
 Text to_upper(const Text& t);
+// True when no byte of t is 0x80 or more: every byte is a character of its
+// own, in GBK as in UTF-8. Looks at eight bytes at a time.
+bool all_ascii(std::string_view t);
 
 // Conversions of a value of any basic kind.
 int32_t to_integer(const Cell& v);

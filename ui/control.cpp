@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <unordered_map>
 
 #include "services/text.h"
 #include "ui/dispatch.h"
@@ -12,7 +13,14 @@ namespace cx {
 
 namespace {
 
-const char kControlProperty[] = "CxControl";
+// The control behind each child window, for the messages the parent passes
+// on. A table of the process's own rather than a window property: under Wine
+// every property lookup is a round trip to the server, and the list sends its
+// parent a notification for every row inserted.
+std::unordered_map<HWND, Control*>& controls_by_window() {
+  static std::unordered_map<HWND, Control*> table;
+  return table;
+}
 
 bool cell_is_zero(const Cell& v) {
   switch (v.tag) {
@@ -78,16 +86,21 @@ Bytes copy_bytes(const Cell& v) {
 }
 
 Control::~Control() {
-  if (hwnd_ && IsWindow(hwnd_)) RemovePropA(hwnd_, kControlProperty);
+  auto& table = controls_by_window();
+  auto it = table.find(hwnd_);
+  if (it != table.end() && it->second == this) table.erase(it);
 }
 
 Control* Control::from_hwnd(HWND hwnd) {
-  return hwnd ? static_cast<Control*>(GetPropA(hwnd, kControlProperty)) : nullptr;
+  if (!hwnd) return nullptr;
+  auto& table = controls_by_window();
+  auto it = table.find(hwnd);
+  return it == table.end() ? nullptr : it->second;
 }
 
 void Control::attach(HWND hwnd) {
   hwnd_ = hwnd;
-  if (hwnd) SetPropA(hwnd, kControlProperty, this);
+  if (hwnd) controls_by_window()[hwnd] = this;
 }
 
 void Control::raise(int32_t event) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "services/codepage.h"
+#include "services/text.h"
 #include "web/gzip_reader.h"
 
 namespace cx {
@@ -36,6 +37,10 @@ size_t text_length(const uint8_t* p, size_t n) {
   return n;
 }
 
+// ASCII reads the same in UTF-8 and in the ANSI code page: such a page (a
+// continuation answer escapes every other character) needs no conversion.
+bool plain_ascii(const uint8_t* p, size_t n) { return all_ascii(std::string_view(reinterpret_cast<const char*>(p), n)); }
+
 // The bytes as a text. A zero byte would end the text there and every tile
 // behind it would be lost without a trace: zero bytes are dropped instead.
 Text finish(const uint8_t* p, size_t n, bool utf8) {
@@ -49,7 +54,7 @@ Text finish(const uint8_t* p, size_t n, bool utf8) {
     n = kept.size();
   }
   if (n == 0) return Text();
-  if (utf8) return utf8_to_ansi(p, n);
+  if (utf8 && !plain_ascii(p, n)) return utf8_to_ansi(p, n);
   return Text::copy(reinterpret_cast<const char*>(p), n);
 }
 
@@ -74,15 +79,13 @@ Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const 
     if (!reader.reached_end()) whole = false;
     out = &reader.output();
   }
-  if (!utf8) {
-    // The output block is zero-terminated already: hand it over instead of
-    // copying a page-sized buffer, unless it holds zero bytes (then the
-    // bytes are copied without them).
-    if (out->length() > 0) {
-      size_t n = text_length(out->data(), out->length());
-      if (n == out->length()) {
-        if (uint8_t* block = out->release_heap_block()) return Text::adopt(reinterpret_cast<char*>(block));
-      }
+  // The output block is zero-terminated already: when it needs no
+  // conversion, hand it over instead of copying a page-sized buffer, unless
+  // it holds zero bytes (then finish copies the bytes without them).
+  if (out->length() > 0) {
+    size_t n = text_length(out->data(), out->length());
+    if (n == out->length() && (!utf8 || plain_ascii(out->data(), n))) {
+      if (uint8_t* block = out->release_heap_block()) return Text::adopt(reinterpret_cast<char*>(block));
     }
   }
   return finish(out->data(), out->length(), utf8);

@@ -3,6 +3,7 @@
 // build no script engine exists, so decode_escapes gives the fallback's text.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <iterator>
 #include <random>
 #include <string>
@@ -219,6 +220,40 @@ TEST(PercentFallbackWindow, HandlesMessagesRegularlyWhileDecoding) {
     EXPECT_LE(g_pumped, c.at_most) << c.text.size();
   }
   runtime_hooks().process_events = nullptr;
+}
+
+TEST(AnswerPreparation, AnAsciiAnswerIsPreparedAsAnyOther) {
+  // An answer of ASCII bytes is prepared in one pass of its own; a Chinese
+  // character put behind it sends the same answer the general way. Both
+  // must agree on every mix of the bytes the steps look at.
+  const char* pieces[] = {"\r", "\n", "\r\n", "\\", "u", "\\u", "'", "%", "{$}", "x", " ", "0", "\""};
+  std::mt19937 random(13);
+  for (int round = 0; round < 5000; ++round) {
+    std::string answer;
+    for (int n = int(random() % 12); n > 0; --n) answer += pieces[random() % std::size(pieces)];
+    const std::string ascii = S(prepare_escaped_answer(T(answer)));
+    const std::string general = S(prepare_escaped_answer(T(answer + "中")));
+    EXPECT_EQ(ascii + "中", general) << hex_dump(answer);
+  }
+}
+
+TEST(PercentFallback, EveryCodeUnitAsItsOwnConversionGivesIt) {
+  // The fallback converts each code unit once per answer and reuses the
+  // text; every later occurrence must read as the first did.
+  std::string answer, expected;
+  for (int round = 0; round < 3; ++round) {
+    for (unsigned unit : {0x41u, 0x4E2Du, 0x27u, 0xE9u, 0x0E01u, 0x3000u, 0x20ACu}) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "%%u%04X", unit);
+      answer += escape;
+      answer += "|";
+      expected += S(utf16_bytes_to_text(to_bytes(int64_t(unit)))) + "|";
+    }
+    answer += "%41%e9";
+    expected += 'A';
+    expected += S(utf16_bytes_to_text(to_bytes(int64_t(0xE9))));
+  }
+  EXPECT_EQ(S(percent_decode_fallback(T(answer))), expected);
 }
 
 // ---------------------------------------------------------------------------

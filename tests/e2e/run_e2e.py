@@ -93,6 +93,10 @@ class Transcript:
                 self.events.append(("state", fields))
             elif kind == "exit":
                 self.events.append(("exit", int(parts[1])))
+            elif kind == "timed":
+                self.events.append(("timed", float(parts[1])))
+            elif kind == "memory":
+                self.events.append(("memory", dict((k, int(v)) for k, v in (p.split("=", 1) for p in parts[1:]))))
             elif kind == "error":
                 self.events.append(("error", line[6:]))
 
@@ -411,6 +415,31 @@ def case_close_during_run(work):
     return steps, verify
 
 
+def case_large_channel():
+    """Ten pages of 1 000 videos: every row right, and the figures of the run
+    (its length against the waits the program must make, its memory) printed.
+    The figures are not judged here: scripts/bench.sh shows them."""
+    ch = site.large_channel()
+    steps = ["start"] + select_user(ch.name) + ["memory", "timed-run", "memory", "state", "rows", "close"]
+    # The waits of 2 s the program makes: before and after the listing page's
+    # rows, then before each further request, after its decoding and after
+    # its rows.
+    waits = 2.0 * (2 + 3 * (len(ch.pages) - 1))
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], site.expected_rows(ch), "ten pages of 1 000 videos")
+        check_idle(t.states()[0], DONE, "after the run")
+        check_site_paths(log, [ch.page_path(i) for i in range(len(ch.pages))])
+        (ms,) = [e[1] for e in t.of("timed")]
+        idle, after = [e[1] for e in t.of("memory")]
+        mb = 1024.0 * 1024.0
+        print("FIGURES %d videos in %d pages: run %.1f s against %.1f s of waits, ratio %.3f; "
+              "working set %.1f MB before the run, %.1f MB after it, peak %.1f MB"
+              % (len(t.row_lists()[0]), len(ch.pages), ms / 1000.0, waits, ms / 1000.0 / waits,
+                 idle["working_set"] / mb, after["working_set"] / mb, after["peak"] / mb))
+    return steps, verify
+
+
 CASES = {
     "three_pages": lambda work: case_three_pages(),
     "url_mode": lambda work: case_url_mode(),
@@ -426,6 +455,7 @@ CASES = {
     "reset_midway_listing_first": lambda work: cut_short_case("resetmid"),
     "always_cut_short": lambda work: case_always_cut_short(),
     "marker_words_without_address": lambda work: case_marker_words_without_address(),
+    "large_channel": lambda work: case_large_channel(),
 }
 
 
@@ -631,6 +661,8 @@ def outside(args):
     if os.path.exists(hold):
         os.unlink(hold)
     os.environ["CX_SITE_HOLD_FILE"] = hold
+    if args.case == "large_channel":
+        os.environ["CX_SITE_LARGE"] = "1"  # the server makes that channel only when asked
     cmd = [os.path.join(FIXTURE, "run_in_netns.sh"), "--name", name,
            "--routes", os.path.join(FIXTURE, "site", "routes.py"), "--log", os.path.join(work, "requests.log"),
            "--prefix", os.path.join(work, "prefix"), "--timeout", "7200" if args.interactive else "400", "--",

@@ -231,6 +231,29 @@ TEST(TrimSpaces, AsciiAndFullWidthBlanks) {
   }
 }
 
+TEST(TrimSpaces, AStretchOfATextTrimsAsItsCopyWould) {
+  const std::string page = "<a>　 第1集 </a><b></b><c> x　</c>";
+  for (size_t from = 0; from <= page.size(); ++from)
+    for (size_t n = 0; from + n <= page.size(); ++n)
+      EXPECT_EQ(S(trim_spaces_in(std::string_view(page).substr(from, n))), S(trim_spaces(T(page.substr(from, n)))))
+          << from << " " << n;
+}
+
+TEST(AllAscii, AnyByteOfEightyOrMoreAnywhere) {
+  EXPECT_TRUE(all_ascii(""));
+  EXPECT_TRUE(all_ascii("plain text, 7 bits \x7F"));
+  std::string long_text(100, 'a');
+  EXPECT_TRUE(all_ascii(long_text));
+  // Every place, the word-at-a-time middle and the byte-at-a-time end alike.
+  for (size_t at = 0; at < long_text.size(); ++at) {
+    for (char high : {'\x80', '\xFF', '\xA1'}) {
+      std::string t = long_text;
+      t[at] = high;
+      EXPECT_FALSE(all_ascii(t)) << at;
+    }
+  }
+}
+
 TEST(ToUpper, OnlyAsciiLettersThatStartACharacter) {
   EXPECT_EQ(S(to_upper(T("abc xyz {}`"))), "ABC XYZ {}`");
   // 81 61 is one character whose trail byte is 'a': it stays.

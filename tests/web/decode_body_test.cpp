@@ -96,6 +96,18 @@ TEST(PlainBody, ZeroBytesAreDroppedFromTheConvertedText) {
   EXPECT_EQ(decode(u8(u8"视") + std::string(1, '\0') + u8(u8"频"), CODING_NONE, "text/html; charset=utf-8"), "视频");
 }
 
+TEST(PlainBody, AsciiNamedUtf8NeedsNoConversionAndStillDropsItsZeroBytes) {
+  // A continuation answer: every other character escaped, so ASCII only.
+  std::string answer = "{\"content_html\":\"\\u003cdiv\\u003e \\u4e2d\"}" + noisy_text(9000);
+  for (const char* type : {"application/json; charset=UTF-8", "text/html"}) {
+    EXPECT_TRUE(decode(answer, CODING_NONE, type) == answer) << type;
+    EXPECT_TRUE(decode(gzip_member(answer), CODING_GZIP, type) == answer) << type;
+    EXPECT_EQ(decode(gzip_member(std::string("ab\0cd", 5)), CODING_GZIP, type), "abcd") << type;
+  }
+  // One byte that is not ASCII, at the very end, still has the page converted.
+  EXPECT_EQ(decode(gzip_member(answer + u8(u8"中")), CODING_GZIP, "text/html; charset=utf-8"), answer + "中");
+}
+
 TEST(PlainBody, NothingGivesTheEmptyText) {
   Text t = decode_body(nullptr, 0, CODING_NONE, Text());
   EXPECT_TRUE(t.empty());
