@@ -16,7 +16,7 @@ namespace cx::fuzz {
 namespace {
 
 const std::string_view kHead = "function xx(){var x='";
-const std::string_view kTail = "';return unescape(x);}";
+const std::string_view kTail = "';return unescape(x).replace(/\\x00/g,'');}";
 
 // The converter's reading of GBK: a lead byte 0x81..0xFE with a trail byte
 // 0x40..0xFE (not 0x7F) is one character; any other byte stands alone.
