@@ -11,7 +11,7 @@
 
 #include "app/update_check.h"
 #include "services/runtime.h"
-#include "tests/updater/win_probe.h"
+#include "tests/support/win_probe.h"
 
 namespace {
 

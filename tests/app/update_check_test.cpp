@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/update_check.h"
-#include "tests/updater/browser_recorder.h"
-#include "tests/updater/win_probe.h"
+#include "tests/support/browser_recorder.h"
+#include "tests/support/win_probe.h"
 #include "updater/embedded.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "services/runtime.h"
+#include "tests/support/win_probe.h"
 #include "ui/live.h"
 
 namespace uitest {
@@ -47,19 +48,7 @@ void register_recording_handlers() {
   cx::register_handlers(table.data(), kSlots);
 }
 
-bool pump_until(const std::function<bool()>& done, int ms) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&m);
-      DispatchMessageA(&m);
-    }
-    if (done()) return true;
-    if (GetTickCount() - start > DWORD(ms)) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
+bool pump_until(const std::function<bool()>& done, int ms) { return probe::pump_until(done, ms); }
 
 namespace {
 
@@ -304,21 +293,9 @@ Responder::~Responder() {
   thread_.join();
 }
 
-std::string window_text(HWND hwnd) {
-  int n = GetWindowTextLengthA(hwnd);
-  std::string s(size_t(n) + 1, '\0');
-  int got = GetWindowTextA(hwnd, s.data(), n + 1);
-  s.resize(size_t(got > 0 ? got : 0));
-  return s;
-}
+std::string window_text(HWND hwnd) { return probe::window_text(hwnd); }
 
-std::string directory_of_module() {
-  char path[MAX_PATH] = {0};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string s(path);
-  size_t cut = s.find_last_of('\\');
-  return cut == std::string::npos ? std::string(".") : s.substr(0, cut);
-}
+std::string directory_of_module() { return probe::module_folder(); }
 
 RunResult run_program(const std::string& command_line, int ms) {
   RunResult result;

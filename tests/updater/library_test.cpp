@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <string>
 
-#include "tests/updater/browser_recorder.h"
-#include "tests/updater/win_probe.h"
+#include "tests/support/browser_recorder.h"
+#include "tests/support/win_probe.h"
 
 namespace {
 

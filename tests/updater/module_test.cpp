@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/updater/browser_recorder.h"
-#include "tests/updater/win_probe.h"
+#include "tests/support/browser_recorder.h"
+#include "tests/support/win_probe.h"
 #include "updater/module.h"
 #include "web/browser_launch.h"
 

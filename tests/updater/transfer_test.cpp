@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/fixture/request_log.h"
-#include "tests/updater/win_probe.h"
+#include "tests/support/win_probe.h"
 #include "updater/module.h"
 #include "updater/transfer.h"
 

@@ -1,5 +1,5 @@
-// Test helpers for windows, message boxes, processes and files under Windows.
-// Every wait here has a time-out.
+// Test helpers for windows, message boxes, processes and files under Windows,
+// shared by the test programs of every folder. Every wait here has a time-out.
 #pragma once
 
 #include <windows.h>
@@ -11,9 +11,11 @@
 namespace probe {
 
 inline std::string window_text(HWND w) {
-  char buf[1024] = {0};
-  GetWindowTextA(w, buf, sizeof buf);
-  return buf;
+  int n = GetWindowTextLengthA(w);
+  std::string s(size_t(n) + 1, '\0');
+  int got = GetWindowTextA(w, s.data(), n + 1);
+  s.resize(size_t(got > 0 ? got : 0));
+  return s;
 }
 
 inline std::string class_name(HWND w) {
@@ -33,7 +35,7 @@ inline bool pump_until(const std::function<bool()>& done, int ms) {
     }
     if (done()) return true;
     if (GetTickCount() - start > DWORD(ms)) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
   }
 }
 
@@ -212,7 +214,8 @@ inline std::string module_folder() {
   char path[MAX_PATH];
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string s(path);
-  return s.substr(0, s.find_last_of('\\'));
+  size_t cut = s.find_last_of('\\');
+  return cut == std::string::npos ? std::string(".") : s.substr(0, cut);
 }
 
 }  // namespace probe

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "tests/updater/win_probe.h"
+#include "tests/support/win_probe.h"
 
 namespace probe {
 
