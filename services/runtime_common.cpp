@@ -223,6 +223,25 @@ void array_make_writable(int32_t element_size, void** array_variable) {
 }
 
 // ---------------------------------------------------------------------------
+// Waiting and the window's turns: a hook, when set, stands in for the platform.
+
+void delay(int32_t milliseconds) {
+  if (runtime_hooks().delay) {
+    runtime_hooks().delay(milliseconds);
+    return;
+  }
+  detail::platform_delay(milliseconds);
+}
+
+void process_events() {
+  if (runtime_hooks().process_events) {
+    runtime_hooks().process_events();
+    return;
+  }
+  detail::platform_process_events();
+}
+
+// ---------------------------------------------------------------------------
 // Cell forms
 
 static void set_int(Cell* r, int32_t v) { *r = cell_int(v); }

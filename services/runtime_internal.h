@@ -20,7 +20,13 @@ int32_t show_box(const char* text, const char* caption, uint32_t style, void* ow
 uintptr_t platform_call_entry(DeclaredEntry* entry, int argc, const DeclArg* args);
 // The run-time error for an entry whose library or function is missing.
 [[noreturn]] void missing_function(const DeclaredEntry* entry);
+// The program's folder, noted once at start-up and read by program_directory.
+void record_program_directory();
+std::string recorded_program_directory();
 // Drops the libraries the entries hold.
 void platform_free_entry(DeclaredEntry* entry);
+// The platform's own delay and message handling, used when no hook is set.
+void platform_delay(int32_t milliseconds);
+void platform_process_events();
 
 }  // namespace cx::detail

@@ -17,11 +17,6 @@
 
 namespace cx {
 
-namespace detail {
-void record_program_directory();
-std::string recorded_program_directory();
-}  // namespace detail
-
 namespace {
 
 // Button sets of the box styles 0..5 as platform button ids.
@@ -84,25 +79,17 @@ void platform_free_entry(DeclaredEntry* e) {
   e->address = nullptr;
 }
 
-}  // namespace detail
-
-// ---------------------------------------------------------------------------
-
-void delay(int32_t milliseconds) {
-  if (runtime_hooks().delay) {
-    runtime_hooks().delay(milliseconds);
-    return;
-  }
+void platform_delay(int32_t milliseconds) {
   if (milliseconds <= 0) return;
   struct timespec ts = {time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
   }
 }
 
-void process_events() {
-  if (runtime_hooks().process_events) runtime_hooks().process_events();
-}
+// Without a window system there are no messages: only a hook has work here.
+void platform_process_events() {}
 
+}  // namespace detail
 
 bool write_file(const Text& name, const Bytes* parts, int count) {
   if (name.empty()) return false;

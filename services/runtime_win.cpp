@@ -14,11 +14,6 @@
 
 namespace cx {
 
-namespace detail {
-void record_program_directory();
-std::string recorded_program_directory();
-}  // namespace detail
-
 namespace {
 
 DWORD g_ole_thread = 0;  // the thread that initialised OLE (0: none)
@@ -98,23 +93,9 @@ void platform_free_entry(DeclaredEntry* e) {
   e->address = nullptr;
 }
 
-}  // namespace detail
+void platform_delay(int32_t milliseconds) { Sleep(DWORD(milliseconds < 0 ? 0 : milliseconds)); }
 
-// ---------------------------------------------------------------------------
-
-void delay(int32_t milliseconds) {
-  if (runtime_hooks().delay) {
-    runtime_hooks().delay(milliseconds);
-    return;
-  }
-  Sleep(DWORD(milliseconds < 0 ? 0 : milliseconds));
-}
-
-void process_events() {
-  if (runtime_hooks().process_events) {
-    runtime_hooks().process_events();
-    return;
-  }
+void platform_process_events() {
   // Called once per tile and every few hundred characters of a long answer,
   // mostly with nothing queued. Under Wine a look that finds nothing costs
   // PeekMessage two round trips to the server and a flush of every window
@@ -134,6 +115,8 @@ void process_events() {
     DispatchMessageA(&msg);
   }
 }
+
+}  // namespace detail
 
 bool write_file(const Text& name, const Bytes* parts, int count) {
   if (name.empty()) return false;

@@ -72,22 +72,41 @@ inline bool tag_is_byref(uint32_t tag) { return (tag & TAG_BYREF) != 0 && tag >=
 inline uint32_t tag_base(uint32_t tag) { return tag >= 0x40000000u ? (tag & ~uint32_t(TAG_BYREF)) : tag; }
 
 // ---------------------------------------------------------------------------
-// Text
+// What texts and byte strings share: each owns one heap block. A copy
+// duplicates the block (a literal of the program image is shared, never
+// copied), a move hands it over, and the last owner releases it.
 
-class Text {
+template <class Value, class Block>
+class HeapBlockValue {
  public:
-  Text() = default;
-  ~Text() { heap_release(p_); }
-  Text(const Text& o) : p_(o.p_ && !heap_is_constant(o.p_) ? dup(o.p_) : o.p_) {}
-  Text(Text&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-  Text& operator=(const Text& o) {
-    if (this != &o) { Text t(o); swap(t); }
+  HeapBlockValue(const HeapBlockValue& o) : p_(o.p_ && !heap_is_constant(o.p_) ? Value::dup(o.p_) : o.p_) {}
+  HeapBlockValue(HeapBlockValue&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
+  HeapBlockValue& operator=(const HeapBlockValue& o) {
+    if (this != &o) { HeapBlockValue t(o); swap_block(t); }
     return *this;
   }
-  Text& operator=(Text&& o) noexcept {
+  HeapBlockValue& operator=(HeapBlockValue&& o) noexcept {
     if (this != &o) { heap_release(p_); p_ = o.p_; o.p_ = nullptr; }
     return *this;
   }
+  void swap(Value& o) noexcept { swap_block(o); }
+  // Hands the block to the caller (for result cells); the value becomes empty.
+  Block* release() { Block* p = p_; p_ = nullptr; return p; }
+
+ protected:
+  HeapBlockValue() = default;
+  ~HeapBlockValue() { heap_release(p_); }
+  void swap_block(HeapBlockValue& o) noexcept { Block* t = p_; p_ = o.p_; o.p_ = t; }
+
+  Block* p_ = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Text
+
+class Text : public HeapBlockValue<Text, char> {
+ public:
+  Text() = default;
 
   // A text that refers to a literal of the program image (never released).
   static Text literal(const char* s) { Text t; t.p_ = (s && *s) ? const_cast<char*>(s) : nullptr; return t; }
@@ -104,15 +123,13 @@ class Text {
   int32_t length() const { return p_ ? int32_t(std::strlen(p_)) : 0; }
   bool empty() const { return p_ == nullptr || *p_ == 0; }
   std::string_view view() const { return p_ ? std::string_view(p_) : std::string_view(); }
-  char* release() { char* p = p_; p_ = nullptr; return p; }
-  void swap(Text& o) noexcept { char* t = p_; p_ = o.p_; o.p_ = t; }
 
   bool operator==(const Text& o) const { return view() == o.view(); }
   bool operator==(const char* s) const { return view() == std::string_view(s ? s : ""); }
 
  private:
+  friend class HeapBlockValue<Text, char>;
   static char* dup(const char* s);
-  char* p_ = nullptr;
 };
 
 Text operator+(const Text& a, const Text& b);
@@ -128,20 +145,9 @@ struct BytesBlock {
   uint8_t data[1]; // n bytes follow
 };
 
-class Bytes {
+class Bytes : public HeapBlockValue<Bytes, BytesBlock> {
  public:
   Bytes() = default;
-  ~Bytes() { heap_release(p_); }
-  Bytes(const Bytes& o) : p_(o.p_ && !heap_is_constant(o.p_) ? dup(o.p_) : o.p_) {}
-  Bytes(Bytes&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-  Bytes& operator=(const Bytes& o) {
-    if (this != &o) { Bytes t(o); swap(t); }
-    return *this;
-  }
-  Bytes& operator=(Bytes&& o) noexcept {
-    if (this != &o) { heap_release(p_); p_ = o.p_; o.p_ = nullptr; }
-    return *this;
-  }
 
   static Bytes copy(const void* data, size_t n);
   static Bytes zeros(size_t n);
@@ -155,14 +161,11 @@ class Bytes {
   bool empty() const { return size() <= 0; }
   const BytesBlock* block() const { return p_; }
   std::string_view view() const { return p_ ? std::string_view(reinterpret_cast<const char*>(p_->data), size_t(p_->length)) : std::string_view(); }
-  void swap(Bytes& o) noexcept { BytesBlock* t = p_; p_ = o.p_; o.p_ = t; }
-  // Hands the block to the caller (for result cells); the value becomes empty.
-  BytesBlock* release() { BytesBlock* p = p_; p_ = nullptr; return p; }
   bool operator==(const Bytes& o) const { return view() == o.view(); }
 
  private:
+  friend class HeapBlockValue<Bytes, BytesBlock>;
   static BytesBlock* dup(const BytesBlock* b);
-  BytesBlock* p_ = nullptr;
 };
 
 // The constant empty byte string and empty text callers pass for "no block".

@@ -8,9 +8,6 @@ namespace cx {
 
 namespace {
 
-DWORD h_align_style(int32_t a) { return a == ALIGN_NEAR ? BS_LEFT : a == ALIGN_FAR ? BS_RIGHT : BS_CENTER; }
-DWORD v_align_style(int32_t a) { return a == ALIGN_NEAR ? BS_TOP : a == ALIGN_FAR ? BS_BOTTOM : BS_VCENTER; }
-
 class PushButton final : public Control {
  public:
   PushButton(LiveWindow& w, LiveItem& item) : Control(w, item), def_(std::get<ButtonDef>(item.def->settings)) {
@@ -22,8 +19,8 @@ class PushButton final : public Control {
   }
 
   bool create(HWND parent) override {
-    DWORD style = (default_button_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | h_align_style(h_align_) |
-                  v_align_style(v_align_);
+    DWORD style = (default_button_ ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | button_h_align_style(h_align_) |
+                  button_v_align_style(v_align_);
     attach(create_child_window("BUTTON", def_.caption, style, 0, item_, parent));
     if (!hwnd_) return false;
     apply_font();
@@ -57,15 +54,9 @@ class PushButton final : public Control {
     UpdateWindow(b.hwnd_);  // shown at once, also in the middle of long work
   }
   static Cell get_h_align(const PushButton& b) { return result_int(b.h_align_); }
-  static void set_h_align(PushButton& b, const Cell& v) {
-    b.h_align_ = clamp_align(cell_as_int(v));
-    change_style(b.hwnd_, BS_CENTER, h_align_style(b.h_align_));
-  }
+  static void set_h_align(PushButton& b, const Cell& v) { set_button_h_align(b.hwnd_, b.h_align_, v); }
   static Cell get_v_align(const PushButton& b) { return result_int(b.v_align_); }
-  static void set_v_align(PushButton& b, const Cell& v) {
-    b.v_align_ = clamp_align(cell_as_int(v));
-    change_style(b.hwnd_, BS_VCENTER, v_align_style(b.v_align_));
-  }
+  static void set_v_align(PushButton& b, const Cell& v) { set_button_v_align(b.hwnd_, b.v_align_, v); }
   static Cell get_font(const PushButton& b) { return b.has_font_ ? result_bytes(font_description_bytes(b.font_desc_)) : result_bytes(Bytes()); }
   static void set_font(PushButton& b, const Cell& v) {
     b.has_font_ = font_description_from_bytes(copy_bytes(v), &b.font_desc_);

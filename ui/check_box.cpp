@@ -9,9 +9,6 @@ namespace cx {
 
 namespace {
 
-DWORD h_align_style(int32_t a) { return a == ALIGN_CENTRE ? BS_CENTER : a == ALIGN_FAR ? BS_RIGHT : BS_LEFT; }
-DWORD v_align_style(int32_t a) { return a == ALIGN_NEAR ? BS_TOP : a == ALIGN_FAR ? BS_BOTTOM : BS_VCENTER; }
-
 class CheckBox final : public Control {
  public:
   CheckBox(LiveWindow& w, LiveItem& item) : Control(w, item), def_(std::get<CheckBoxDef>(item.def->settings)) {
@@ -27,7 +24,7 @@ class CheckBox final : public Control {
   }
 
   bool create(HWND parent) override {
-    DWORD style = BS_AUTOCHECKBOX | h_align_style(h_align_) | v_align_style(v_align_);
+    DWORD style = BS_AUTOCHECKBOX | button_h_align_style(h_align_) | button_v_align_style(v_align_);
     if (push_like_) style |= BS_PUSHLIKE;
     if (flat_) style |= BS_FLAT;
     if (text_left_) style |= BS_LEFTTEXT;
@@ -73,15 +70,9 @@ class CheckBox final : public Control {
   static Cell get_text_left(const CheckBox& c) { return result_bool(c.text_left_); }
   static void set_text_left(CheckBox& c, const Cell& v) { c.switch_style(BS_LEFTTEXT, c.text_left_ = cell_as_bool(v)); }
   static Cell get_h_align(const CheckBox& c) { return result_int(c.h_align_); }
-  static void set_h_align(CheckBox& c, const Cell& v) {
-    c.h_align_ = clamp_align(cell_as_int(v));
-    change_style(c.hwnd_, BS_CENTER, h_align_style(c.h_align_));
-  }
+  static void set_h_align(CheckBox& c, const Cell& v) { set_button_h_align(c.hwnd_, c.h_align_, v); }
   static Cell get_v_align(const CheckBox& c) { return result_int(c.v_align_); }
-  static void set_v_align(CheckBox& c, const Cell& v) {
-    c.v_align_ = clamp_align(cell_as_int(v));
-    change_style(c.hwnd_, BS_VCENTER, v_align_style(c.v_align_));
-  }
+  static void set_v_align(CheckBox& c, const Cell& v) { set_button_v_align(c.hwnd_, c.v_align_, v); }
   static Cell get_text_colour(const CheckBox& c) { return result_int(int32_t(c.text_colour_)); }
   static void set_text_colour(CheckBox& c, const Cell& v) {
     c.text_colour_ = uint32_t(cell_as_int(v));

@@ -162,4 +162,17 @@ Text window_text(HWND hwnd) {
 
 int32_t clamp_align(int32_t value) { return value < ALIGN_NEAR ? ALIGN_NEAR : value > ALIGN_FAR ? ALIGN_FAR : value; }
 
+DWORD button_h_align_style(int32_t a) { return a == ALIGN_NEAR ? BS_LEFT : a == ALIGN_FAR ? BS_RIGHT : BS_CENTER; }
+DWORD button_v_align_style(int32_t a) { return a == ALIGN_NEAR ? BS_TOP : a == ALIGN_FAR ? BS_BOTTOM : BS_VCENTER; }
+
+void set_button_h_align(HWND hwnd, int32_t& align, const Cell& value) {
+  align = clamp_align(cell_as_int(value));
+  change_style(hwnd, BS_CENTER, button_h_align_style(align));
+}
+
+void set_button_v_align(HWND hwnd, int32_t& align, const Cell& value) {
+  align = clamp_align(cell_as_int(value));
+  change_style(hwnd, BS_VCENTER, button_v_align_style(align));
+}
+
 }  // namespace cx

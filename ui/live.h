@@ -174,5 +174,12 @@ HWND create_child_window(const char* window_class, const char* text, DWORD style
 void change_style(HWND hwnd, DWORD mask, DWORD bits);
 Text window_text(HWND hwnd);
 int32_t clamp_align(int32_t value);
+// A system button's alignment bits for a clamped alignment.
+DWORD button_h_align_style(int32_t align);
+DWORD button_v_align_style(int32_t align);
+// Sets a system button's horizontal or vertical alignment from a property
+// value: the clamped value is kept in `align` and the style bits follow it.
+void set_button_h_align(HWND hwnd, int32_t& align, const Cell& value);
+void set_button_v_align(HWND hwnd, int32_t& align, const Cell& value);
 
 }  // namespace cx

@@ -172,24 +172,29 @@ void set_text_property(ControlRef ref, int32_t number, const Text& value) {
   set_property(ref, number, cell_text(value));
 }
 
-bool get_bool_property(ControlRef ref, int32_t number) {
+namespace {
+
+// A logical or numeric property as the kind asked for; any other value is a
+// type mismatch.
+Cell numeric_property(ControlRef ref, int32_t number, ValueKind kind) {
   Cell c = get_property(ref, number);
   if (c.tag != TAG_BOOL && !tag_is_numeric(c.tag)) {
     cell_release(&c);
     runtime_error_by_index(RTE_TYPE_MISMATCH);
   }
-  return cell_as_bool(convert_value(c, ValueKind::logical).cell);
+  return convert_value(c, kind).cell;
+}
+
+}  // namespace
+
+bool get_bool_property(ControlRef ref, int32_t number) {
+  return cell_as_bool(numeric_property(ref, number, ValueKind::logical));
 }
 
 void set_bool_property(ControlRef ref, int32_t number, bool value) { set_property(ref, number, cell_bool(value)); }
 
 int32_t get_int_property(ControlRef ref, int32_t number) {
-  Cell c = get_property(ref, number);
-  if (c.tag != TAG_BOOL && !tag_is_numeric(c.tag)) {
-    cell_release(&c);
-    runtime_error_by_index(RTE_TYPE_MISMATCH);
-  }
-  return cell_as_int(convert_value(c, ValueKind::integer).cell);
+  return cell_as_int(numeric_property(ref, number, ValueKind::integer));
 }
 
 void set_int_property(ControlRef ref, int32_t number, int32_t value) { set_property(ref, number, cell_int(value)); }
