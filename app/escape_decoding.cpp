@@ -342,16 +342,14 @@ Text build_decoding_script(const Text& prepared) {
 
 namespace {
 
-// Steps 5 to 13 on the prepared answer. The engine's calls make the largest
-// blocks of a page (the script as UTF-16 and the engine's own copies of it),
-// so what the answer still needs from t is taken from it first and t is let
-// go before them, as is the script text once loaded.
+// Decodes the prepared answer with the script engine, or with the fallback
+// should the engine give nothing. The fallback decodes only then: its result
+// would otherwise be thrown away, and with it the thousands of turns of the
+// window it takes on a long answer. The script text is let go once loaded;
+// the engine's calls make the largest blocks of a page (the script as UTF-16
+// and the engine's own copies of it).
 Text decode_prepared(Text t) {
-  // 10. The fallback's result, with the window's turns, is made before the
-  //     engine runs: it is used only should the engine give nothing.
-  Text f = percent_decode_fallback(t);
   Text script = build_decoding_script(t);
-  t = Text();
 
   call_declared(DECL_CO_INITIALIZE, nullptr);
   ObjectRecord engine;
@@ -367,12 +365,13 @@ Text decode_prepared(Text t) {
   object_call_number(&engine, lit("ExecuteStatement"), 1, &script_arg);
   script = Text();
   Cell function_name = cell_text("xx");
-  Text r = object_call_text(&engine, lit("Run"), 1, &function_name);
-  const Text& result = !r.empty() ? r : f;
+  Text result = object_call_text(&engine, lit("Run"), 1, &function_name);
 
   object_clear(&engine);
   call_declared(DECL_CO_UNINITIALIZE);
 
+  if (result.empty()) result = percent_decode_fallback(t);
+  t = Text();
   return restore_apostrophes_and_breaks(result);
 }
 
