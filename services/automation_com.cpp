@@ -215,6 +215,15 @@ void object_to_variant(const ObjectRecord* record, const TYPEDESC* type, VARIANT
   }
 }
 
+// A value stored as the VARIANT member holds it (the cell's value words, or
+// the caller's storage of a by-reference cell).
+template <class Member>
+int32_t put_stored(VARIANT* v, VARTYPE type, Member& member, const void* at) {
+  std::memcpy(&member, at, sizeof member);
+  V_VT(v) = type;
+  return OBJ_OK;
+}
+
 // Converts one argument cell by its kind; a by-reference cell is read through
 // its address. Returns OBJ_BAD_ARG_KIND for a kind that cannot be passed.
 int32_t cell_to_variant(const Cell& cell, const TYPEDESC* type, VARIANT* v) {
@@ -234,9 +243,7 @@ int32_t cell_to_variant(const Cell& cell, const TYPEDESC* type, VARIANT* v) {
       V_BOOL(v) = *static_cast<const int32_t*>(at) != 0 ? VARIANT_TRUE : VARIANT_FALSE;
       return OBJ_OK;
     case TAG_DATE:
-      V_VT(v) = VT_DATE;
-      std::memcpy(&V_DATE(v), at, sizeof(double));
-      return OBJ_OK;
+      return put_stored(v, VT_DATE, V_DATE(v), at);
     case TAG_TEXT: {
       const char* s = by_ref ? static_cast<const Text*>(at)->c_str() : cell_as_text(cell);
       V_VT(v) = VT_BSTR;
@@ -244,17 +251,11 @@ int32_t cell_to_variant(const Cell& cell, const TYPEDESC* type, VARIANT* v) {
       return OBJ_OK;
     }
     case TAG_BYTE:
-      V_VT(v) = VT_UI1;
-      V_UI1(v) = *static_cast<const uint8_t*>(at);
-      return OBJ_OK;
+      return put_stored(v, VT_UI1, V_UI1(v), at);
     case TAG_SHORT:
-      V_VT(v) = VT_I2;
-      std::memcpy(&V_I2(v), at, sizeof(int16_t));
-      return OBJ_OK;
+      return put_stored(v, VT_I2, V_I2(v), at);
     case TAG_INT:
-      V_VT(v) = VT_I4;
-      std::memcpy(&V_I4(v), at, sizeof(int32_t));
-      return OBJ_OK;
+      return put_stored(v, VT_I4, V_I4(v), at);
     case TAG_LONG: {
       int64_t value;
       std::memcpy(&value, at, sizeof value);
@@ -263,13 +264,9 @@ int32_t cell_to_variant(const Cell& cell, const TYPEDESC* type, VARIANT* v) {
       return OBJ_OK;
     }
     case TAG_FLOAT:
-      V_VT(v) = VT_R4;
-      std::memcpy(&V_R4(v), at, sizeof(float));
-      return OBJ_OK;
+      return put_stored(v, VT_R4, V_R4(v), at);
     case TAG_DOUBLE:
-      V_VT(v) = VT_R8;
-      std::memcpy(&V_R8(v), at, sizeof(double));
-      return OBJ_OK;
+      return put_stored(v, VT_R8, V_R8(v), at);
     default:
       return OBJ_BAD_ARG_KIND;
   }
