@@ -257,6 +257,13 @@ class Bridge : public ::testing::Test {
     extra.insert(extra.begin(), cell_text(function));
     return object_call_text(&engine, T("Run"), int(extra.size()), extra.data());
   }
+  // A cell holding an object, as the program passes one.
+  static Cell object_cell(ObjectRecord* record) {
+    Cell c{};
+    c.tag = TAG_OBJECT;
+    c.v.ptr = record;
+    return c;
+  }
   ObjectRecord* probe_record() {
     probe.AddRef();
     probe_object.iface = static_cast<IDispatch*>(&probe);
@@ -369,9 +376,7 @@ TEST_F(Bridge, ObjectsPassToObjectParameters) {
   ASSERT_TRUE(object_create(&dict, T("Scripting.Dictionary")));
   Cell add[] = {cell_text("a"), cell_int(1)};
   object_call_number(&dict, T("Add"), 2, add);
-  Cell as_object{};
-  as_object.tag = TAG_OBJECT;
-  as_object.v.ptr = &dict;
+  Cell as_object = object_cell(&dict);
   // AddObject declares an IDispatch parameter; Run's rest are variants.
   Cell named[] = {cell_text("shared"), as_object};
   object_call_number(&engine, T("AddObject"), 2, named);
@@ -504,9 +509,7 @@ TEST_F(Bridge, EachKindBecomesItsVariantType) {
 
 TEST_F(Bridge, ObjectArgumentsFollowTheDeclaredType) {
   ObjectRecord* p = probe_record();
-  Cell self{};
-  self.tag = TAG_OBJECT;
-  self.v.ptr = p;
+  Cell self = object_cell(p);
   struct {
     const char* member;
     VARTYPE vt;
@@ -521,9 +524,7 @@ TEST_F(Bridge, ObjectArgumentsFollowTheDeclaredType) {
   }
   // An empty object is a null reference.
   ObjectRecord empty;
-  Cell none{};
-  none.tag = TAG_OBJECT;
-  none.v.ptr = &empty;
+  Cell none = object_cell(&empty);
   object_call_number(p, T("TakeDispatch"), 1, &none);
   EXPECT_EQ(V_VT(&probe.seen.values[0]), VT_UNKNOWN);
   EXPECT_EQ(V_UNKNOWN(&probe.seen.values[0]), nullptr);
@@ -570,9 +571,7 @@ TEST_F(Bridge, OutputParametersAreWrittenBack) {
 
 TEST_F(Bridge, PropertyWritesUseThePutFlavourOfTheMember) {
   ObjectRecord* p = probe_record();
-  Cell self{};
-  self.tag = TAG_OBJECT;
-  self.v.ptr = p;
+  Cell self = object_cell(p);
   struct {
     const char* member;
     Cell value;
