@@ -270,7 +270,8 @@ TEST_F(DeclaredFunctionCalls, OrdinalsAreTakenModulo65536) {
   WORD ord = ordinal_of(m, "cx_sum3");
   ASSERT_NE(ord, 0);
   for (unsigned n : {unsigned(ord), unsigned(ord) + 65536u, unsigned(ord) + 3u * 65536u}) {
-    std::string name = "#" + std::to_string(n);
+    std::string name = "#";  // appended: gcc 12 warns falsely (-Wrestrict) about "#" + string
+    name += std::to_string(n);
     DeclaredEntry e = {"Updata.dll", name.c_str(), nullptr, nullptr};
     const DeclArg args[] = {4, 5, 6};
     EXPECT_EQ(call_declared_entry(&e, 3, args), 456u) << name;
