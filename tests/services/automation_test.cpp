@@ -8,6 +8,7 @@
 #include <oleauto.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "services/automation.h"
@@ -257,6 +258,13 @@ class Bridge : public ::testing::Test {
     extra.insert(extra.begin(), cell_text(function));
     return object_call_text(&engine, T("Run"), int(extra.size()), extra.data());
   }
+  // A cell holding an object, as the program passes one.
+  static Cell object_cell(ObjectRecord* record) {
+    Cell c{};
+    c.tag = TAG_OBJECT;
+    c.v.ptr = record;
+    return c;
+  }
   ObjectRecord* probe_record() {
     probe.AddRef();
     probe_object.iface = static_cast<IDispatch*>(&probe);
@@ -369,9 +377,7 @@ TEST_F(Bridge, ObjectsPassToObjectParameters) {
   ASSERT_TRUE(object_create(&dict, T("Scripting.Dictionary")));
   Cell add[] = {cell_text("a"), cell_int(1)};
   object_call_number(&dict, T("Add"), 2, add);
-  Cell as_object{};
-  as_object.tag = TAG_OBJECT;
-  as_object.v.ptr = &dict;
+  Cell as_object = object_cell(&dict);
   // AddObject declares an IDispatch parameter; Run's rest are variants.
   Cell named[] = {cell_text("shared"), as_object};
   object_call_number(&engine, T("AddObject"), 2, named);
@@ -504,26 +510,21 @@ TEST_F(Bridge, EachKindBecomesItsVariantType) {
 
 TEST_F(Bridge, ObjectArgumentsFollowTheDeclaredType) {
   ObjectRecord* p = probe_record();
-  Cell self{};
-  self.tag = TAG_OBJECT;
-  self.v.ptr = p;
-  struct {
-    const char* member;
-    VARTYPE vt;
-    bool null;
-  } cases[] = {{"TakeUnknown", VT_UNKNOWN, false}, {"TakeDispatch", VT_DISPATCH, false}, {"Take", VT_DISPATCH, false}};
-  for (const auto& c : cases) {
-    object_call_number(p, T(c.member), 1, &self);
-    ASSERT_EQ(object_call_status(), OBJ_OK) << c.member;
+  Cell self = object_cell(p);
+  // Each member with the type its parameter declares; the object arrives
+  // as a live reference of that type.
+  const std::pair<const char*, VARTYPE> declared[] = {
+      {"TakeUnknown", VT_UNKNOWN}, {"TakeDispatch", VT_DISPATCH}, {"Take", VT_DISPATCH}};
+  for (const auto& [member, vt] : declared) {
+    object_call_number(p, T(member), 1, &self);
+    ASSERT_EQ(object_call_status(), OBJ_OK) << member;
     ASSERT_EQ(probe.seen.values.size(), 1u);
-    EXPECT_EQ(V_VT(&probe.seen.values[0]), c.vt) << c.member;
-    EXPECT_EQ(V_UNKNOWN(&probe.seen.values[0]) != nullptr, !c.null) << c.member;
+    EXPECT_EQ(V_VT(&probe.seen.values[0]), vt) << member;
+    EXPECT_NE(V_UNKNOWN(&probe.seen.values[0]), nullptr) << member;
   }
   // An empty object is a null reference.
   ObjectRecord empty;
-  Cell none{};
-  none.tag = TAG_OBJECT;
-  none.v.ptr = &empty;
+  Cell none = object_cell(&empty);
   object_call_number(p, T("TakeDispatch"), 1, &none);
   EXPECT_EQ(V_VT(&probe.seen.values[0]), VT_UNKNOWN);
   EXPECT_EQ(V_UNKNOWN(&probe.seen.values[0]), nullptr);
@@ -570,9 +571,7 @@ TEST_F(Bridge, OutputParametersAreWrittenBack) {
 
 TEST_F(Bridge, PropertyWritesUseThePutFlavourOfTheMember) {
   ObjectRecord* p = probe_record();
-  Cell self{};
-  self.tag = TAG_OBJECT;
-  self.v.ptr = p;
+  Cell self = object_cell(p);
   struct {
     const char* member;
     Cell value;

@@ -9,20 +9,13 @@
 
 #include "services/runtime.h"
 #include "services/text.h"
+#include "tests/support/gbk_text.h"
 
 using namespace cx;
 
 namespace {
 
-std::string hex(const std::string& s) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string h;
-  for (unsigned char c : s) {
-    h += digits[c >> 4];
-    h += digits[c & 15];
-  }
-  return h;
-}
+using gbktext::hex;
 
 int32_t print_box(const char* text, const char* caption, uint32_t style, void* owner) {
   std::fprintf(stderr, "BOX[%s|%s|%X|%d]\n", hex(text).c_str(), hex(caption).c_str(), style, owner != nullptr);

@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "services/codepage.h"
 #include "services/runtime.h"
 #include "services/text.h"
 #include "tests/services/platform_util.h"
+#include "tests/support/gbk_text.h"
 
 using namespace cx;
 
@@ -154,23 +156,23 @@ TEST(ValueHandles, ResultCellsHandOverTheirBlocks) {
 // ---------------------------------------------------------------------------
 
 TEST(RuntimeTables, ErrorTextsByIndex) {
-  const char* want[] = {
-      "",
-      "数组成员引用下标超出定义范围",
-      "未得到所需要的数值型数据",
-      "引用数组成员时维数不为1且不等于该数组目前所具有的维数",
-      "数组成员引用下标必须大于等于1",
-      "数据或数组类型不匹配",
-      "调用DLL命令后发现堆栈错误",
-      "子语句参数未返回数据或者返回了非系统基本类型或数组型数据",
-      "被比较数据只能使用等于或不等于命令比较",
-      "“多项选择”命令的索引值参数小于零或超出了所提供参数表范围",
-      "“重定义数组”命令的数组维定义参数值必须大于零或单维时大于等于零",
-      "所提供参数的数据类型不符合要求",
+  // Each error the program can raise by number, with the text its report shows.
+  const std::pair<RuntimeErrorIndex, const char*> named[] = {
+      {RTE_INDEX_TOO_LARGE, "数组成员引用下标超出定义范围"},
+      {RTE_NOT_NUMERIC, "未得到所需要的数值型数据"},
+      {RTE_DIMENSIONS, "引用数组成员时维数不为1且不等于该数组目前所具有的维数"},
+      {RTE_INDEX_BELOW_ONE, "数组成员引用下标必须大于等于1"},
+      {RTE_TYPE_MISMATCH, "数据或数组类型不匹配"},
+      {RTE_DLL_STACK, "调用DLL命令后发现堆栈错误"},
+      {RTE_SUB_NO_RESULT, "子语句参数未返回数据或者返回了非系统基本类型或数组型数据"},
+      {RTE_COMPARE_EQUAL_ONLY, "被比较数据只能使用等于或不等于命令比较"},
+      {RTE_CHOICE_INDEX, "“多项选择”命令的索引值参数小于零或超出了所提供参数表范围"},
+      {RTE_REDIM, "“重定义数组”命令的数组维定义参数值必须大于零或单维时大于等于零"},
+      {RTE_ARGUMENT_KIND, "所提供参数的数据类型不符合要求"},
   };
-  for (int i = 0; i < 12; ++i) EXPECT_STREQ(runtime_error_text(i), want[i]) << i;
-  EXPECT_STREQ(runtime_error_text(12), "");
-  EXPECT_STREQ(runtime_error_text(-1), "");
+  for (const auto& [index, text] : named) EXPECT_STREQ(runtime_error_text(index), text) << index;
+  // No text for numbers that name no error.
+  for (int none : {0, 12, -1}) EXPECT_STREQ(runtime_error_text(none), "") << none;
 }
 
 TEST(RuntimeTables, DeclaredFunctionEntries) {
@@ -178,7 +180,7 @@ TEST(RuntimeTables, DeclaredFunctionEntries) {
   struct { const char* lib; const char* fn; } want[] = {
       {"ole32.dll", "CoInitialize"},          {"kernel32.dll", "WideCharToMultiByte"},
       {"kernel32.dll", "WideCharToMultiByte"}, {"ole32.dll", "CoUninitialize"},
-      {"Updata.dll", "\xB8\xFC\xD0\xC2\xB4\xB0\xBF\xDA"},
+      {"Updata.dll", gbktext::kUpdateWindowExport},
   };
   for (int i = 0; i < DECL_COUNT; ++i) {
     EXPECT_STREQ(t[i].library, want[i].lib) << i;

@@ -16,6 +16,8 @@
 #include "services/runtime.h"
 #include "services/text.h"
 #include "tests/services/platform_util.h"
+#include "tests/support/gbk_text.h"
+#include "tests/support/win_probe.h"
 
 using namespace cx;
 
@@ -80,124 +82,36 @@ int run_child(const std::string& scenario, const char* arg) {
 }
 
 // ---------------------------------------------------------------------------
-// Finding and answering message boxes.
-
-struct SeenBox {
-  HWND hwnd = nullptr;
-  std::string caption, text;
-  LONG style = 0, ex_style = 0;
-  HICON icon = nullptr;
-  bool other_window_enabled = true;
-  bool other_window_found = false;
-};
-
-struct BoxSearch {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK find_box(HWND h, LPARAM lp) {
-  auto* s = reinterpret_cast<BoxSearch*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  char cls[32] = {};
-  GetClassNameA(h, cls, sizeof cls);
-  if (pid == s->pid && std::strcmp(cls, "#32770") == 0 && IsWindowVisible(h)) {
-    s->found = h;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// Waits for a box of process pid, records it, and presses `button`.
-struct Responder {
-  DWORD pid;
-  int button;
-  HWND watched = nullptr;  // a window whose enabled state is recorded
-  const char* watched_title = nullptr;  // ... or the window of this title
-  SeenBox seen;
-  bool answered = false;
-  HANDLE thread = nullptr;
-
-  static DWORD WINAPI run(LPVOID p) {
-    auto* r = static_cast<Responder*>(p);
-    for (int i = 0; i < 400 && !r->answered; ++i) {  // 20 s at most
-      BoxSearch s = {r->pid, nullptr};
-      EnumWindows(find_box, reinterpret_cast<LPARAM>(&s));
-      if (s.found) {
-        Sleep(100);  // let the box finish its set-up
-        r->record(s.found);
-        PostMessageA(s.found, WM_COMMAND, MAKEWPARAM(r->button, BN_CLICKED), LPARAM(GetDlgItem(s.found, r->button)));
-        r->answered = true;
-        break;
-      }
-      Sleep(50);
-    }
-    return 0;
-  }
-  void record(HWND h) {
-    seen.hwnd = h;
-    char buf[2048] = {};
-    GetWindowTextA(h, buf, sizeof buf);
-    seen.caption = buf;
-    std::memset(buf, 0, sizeof buf);
-    GetDlgItemTextA(h, 0xFFFF, buf, sizeof buf);
-    seen.text = buf;
-    seen.style = GetWindowLongA(h, GWL_STYLE);
-    seen.ex_style = GetWindowLongA(h, GWL_EXSTYLE);
-    for (int id : {0x14, 0x440}) {  // the icon control's identifier differs between systems
-      HICON icon = HICON(SendDlgItemMessageA(h, id, STM_GETICON, 0, 0));
-      if (icon) seen.icon = icon;
-    }
-    HWND other = watched ? watched : (watched_title ? FindWindowA(nullptr, watched_title) : nullptr);
-    if (other) seen.other_window_enabled = IsWindowEnabled(other) != FALSE;
-    seen.other_window_found = other != nullptr;
-  }
-  void start() { thread = CreateThread(nullptr, 0, run, this, 0, nullptr); }
-  void join() {
-    WaitForSingleObject(thread, 30000);
-    CloseHandle(thread);
-  }
-};
+// Running a child scenario while a responder answers its boxes.
 
 struct ChildResult {
   bool ended = false;
   DWORD exit_code = 0;
-  SeenBox box;
+  probe::SeenBox box;
   bool box_seen = false;
 };
 
 ChildResult run_child_process(const std::string& exe, const std::string& scenario, const std::string& arg = "",
                               const char* watched_title = nullptr) {
   ChildResult r;
-  std::string cmd = "\"" + exe + "\" --cx-child=" + scenario + (arg.empty() ? "" : " \"" + arg + "\"");
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  std::vector<char> line(cmd.begin(), cmd.end());
-  line.push_back(0);
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return r;
-  Responder resp{pi.dwProcessId, IDOK, nullptr, watched_title, {}};
-  resp.start();
-  DWORD w = WaitForSingleObject(pi.hProcess, 30000);
-  if (w != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
-  resp.answered = true;  // stops a responder still looking
-  resp.join();
-  r.ended = w == WAIT_OBJECT_0;
-  GetExitCodeProcess(pi.hProcess, &r.exit_code);
-  r.box = resp.seen;
-  r.box_seen = resp.seen.hwnd != nullptr;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  probe::ChildProcess child("\"" + exe + "\" --cx-child=" + scenario + (arg.empty() ? "" : " \"" + arg + "\""));
+  if (!child.started()) return r;
+  std::vector<probe::SeenBox> seen;
+  {
+    probe::BoxOptions options;
+    options.pid = child.pid();
+    if (watched_title) options.watched = [watched_title] { return FindWindowA(nullptr, watched_title); };
+    probe::BoxResponder responder({IDOK}, options);
+    r.ended = child.wait(30000);
+    seen = responder.seen();
+  }
+  r.exit_code = child.exit_code();
+  r.box_seen = !seen.empty();
+  if (r.box_seen) r.box = seen.front();
   return r;
 }
 
-std::string error_box_text(const std::string& text, int code) {
-  std::string s = "运行时出错!\r\n\r\n";
-  if (code) s += "错误代码：" + std::to_string(code) + "\r\n\r\n";
-  if (!text.empty()) s += "错误信息：" + text + "\r\n";
-  return s;
-}
+using gbktext::error_report;
 
 // The ordinal under which a module exports a name (0 when it does not).
 WORD ordinal_of(HMODULE m, const char* name) {
@@ -228,18 +142,18 @@ class RuntimeErrorBox : public testing::Test {
 
 TEST_F(RuntimeErrorBox, ShowsTheReportAndEndsWithMinusOne) {
   struct Case { const char* scenario; std::string text; } cases[] = {
-      {"error", error_box_text("测试出错", 7)},
-      {"by_index", error_box_text("数组成员引用下标必须大于等于1", 4)},
-      {"missing_library", error_box_text("无法找到指定DLL库文件“cx_absent_library.dll”中的输出命令“Nothing”", 0)},
-      {"missing_export", error_box_text("无法找到指定DLL库文件“kernel32.dll”中的输出命令“NoSuchExport”", 0)},
-      {"missing_standard", error_box_text("无法找到指定DLL库文件中的输出命令“NoSuchExport”", 0)},
+      {"error", error_report("测试出错", 7)},
+      {"by_index", error_report("数组成员引用下标必须大于等于1", 4)},
+      {"missing_library", error_report("无法找到指定DLL库文件“cx_absent_library.dll”中的输出命令“Nothing”", 0)},
+      {"missing_export", error_report("无法找到指定DLL库文件“kernel32.dll”中的输出命令“NoSuchExport”", 0)},
+      {"missing_standard", error_report("无法找到指定DLL库文件中的输出命令“NoSuchExport”", 0)},
 #ifndef _WIN64
       // Only stdcall lets a callee take the wrong number of arguments off
       // the stack.
-      {"stack", error_box_text("调用DLL命令后发现堆栈错误", 6)},
+      {"stack", error_report("调用DLL命令后发现堆栈错误", 6)},
 #endif
-      {"memory", error_box_text("分配 2147483632 字节内存失败!", 0)},
-      {"kind", error_box_text("“欲取出数据的类型”参数值无效", 0)},
+      {"memory", error_report("分配 2147483632 字节内存失败!", 0)},
+      {"kind", error_report("“欲取出数据的类型”参数值无效", 0)},
   };
   for (const auto& c : cases) {
     ChildResult r = run_child_process(exe, c.scenario);
@@ -259,9 +173,9 @@ TEST_F(RuntimeErrorBox, DisablesTheProgramsWindowsWhileItIsUp) {
   ASSERT_TRUE(r.ended);
   EXPECT_EQ(r.exit_code, 0xFFFFFFFFu);
   ASSERT_TRUE(r.box_seen);
-  EXPECT_EQ(r.box.text, error_box_text("测试出错", 7));
-  ASSERT_TRUE(r.box.other_window_found) << "the program's window was not there behind the box";
-  EXPECT_FALSE(r.box.other_window_enabled) << "the window took input behind the report";
+  EXPECT_EQ(r.box.text, error_report("测试出错", 7));
+  ASSERT_TRUE(r.box.watched_found) << "the program's window was not there behind the box";
+  EXPECT_FALSE(r.box.watched_enabled) << "the window took input behind the report";
   EXPECT_EQ(r.box.ex_style & WS_EX_TOPMOST, 0) << "task-modal, not system-modal";
 }
 
@@ -356,7 +270,8 @@ TEST_F(DeclaredFunctionCalls, OrdinalsAreTakenModulo65536) {
   WORD ord = ordinal_of(m, "cx_sum3");
   ASSERT_NE(ord, 0);
   for (unsigned n : {unsigned(ord), unsigned(ord) + 65536u, unsigned(ord) + 3u * 65536u}) {
-    std::string name = "#" + std::to_string(n);
+    std::string name = "#";  // appended: gcc 12 warns falsely (-Wrestrict) about "#" + string
+    name += std::to_string(n);
     DeclaredEntry e = {"Updata.dll", name.c_str(), nullptr, nullptr};
     const DeclArg args[] = {4, 5, 6};
     EXPECT_EQ(call_declared_entry(&e, 3, args), 456u) << name;
@@ -482,25 +397,33 @@ TEST(MessageBoxOnScreen, TaskModalUnlessSystemModal) {
       {2, IDRETRY, 3, true},
       {0x1000, IDOK, 0, false},
   };
+  probe::BoxOptions watch_other;
+  watch_other.watched = [other] { return other; };
   for (const auto& c : cases) {
-    Responder resp{GetCurrentProcessId(), c.press, other, nullptr, {}};
-    resp.start();
-    Cell args[3] = {cell_bool(true), cell_int(c.buttons), cell_text("标题")};
-    int32_t result = message_box(args, 3);
-    resp.join();
-    ASSERT_TRUE(resp.answered) << c.buttons;
+    std::vector<probe::SeenBox> seen;
+    int32_t result;
+    {
+      probe::BoxResponder resp({c.press}, watch_other);
+      Cell args[3] = {cell_bool(true), cell_int(c.buttons), cell_text("标题")};
+      result = message_box(args, 3);
+      seen = resp.seen();
+    }
+    ASSERT_EQ(seen.size(), 1u) << c.buttons;
     EXPECT_EQ(result, c.result) << c.buttons;
-    EXPECT_EQ(resp.seen.text, "真");
-    EXPECT_EQ(resp.seen.caption, "标题");
-    EXPECT_EQ(resp.seen.other_window_enabled, !c.task_modal) << "a task-modal box disables the thread's windows";
-    EXPECT_EQ((resp.seen.ex_style & WS_EX_TOPMOST) != 0, !c.task_modal) << "a system-modal box stays on top";
+    EXPECT_EQ(seen[0].text, "真");
+    EXPECT_EQ(seen[0].caption, "标题");
+    EXPECT_EQ(seen[0].watched_enabled, !c.task_modal) << "a task-modal box disables the thread's windows";
+    EXPECT_EQ((seen[0].ex_style & WS_EX_TOPMOST) != 0, !c.task_modal) << "a system-modal box stays on top";
   }
-  Responder resp{GetCurrentProcessId(), IDOK, nullptr, nullptr, {}};
-  resp.start();
-  message_box(Text::copy("导出成功"));
-  resp.join();
-  EXPECT_EQ(resp.seen.caption, "信息：");
-  EXPECT_EQ(resp.seen.text, "导出成功");
+  std::vector<probe::SeenBox> seen;
+  {
+    probe::BoxResponder resp({IDOK});
+    message_box(Text::copy("导出成功"));
+    seen = resp.seen();
+  }
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].caption, "信息：");
+  EXPECT_EQ(seen[0].text, "导出成功");
   DestroyWindow(other);
   drain_queue();
 }

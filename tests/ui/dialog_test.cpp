@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/ui/property_numbers.h"
 #include "tests/ui/ui_support.h"
 #include "ui/definition.h"
 #include "ui/main_window.h"
@@ -40,13 +41,7 @@ std::string lower(std::string s) {
   return s;
 }
 
-std::string temp_directory() {
-  char dir[MAX_PATH] = {0};
-  GetTempPathA(MAX_PATH, dir);
-  std::string s(dir);
-  while (!s.empty() && s.back() == '\\') s.pop_back();
-  return s;
-}
+std::string temp_directory() { return probe::temp_folder(); }
 
 class FileDialog : public uitest::WindowTest {
  protected:
@@ -59,23 +54,24 @@ class FileDialog : public uitest::WindowTest {
     set_text_property(通用对话框1, DIALOG_TITLE, Text::copy("导出列表"));
     set_text_property(通用对话框1, DIALOG_INITIAL_DIRECTORY, Text::copy(temp_directory()));
   }
+  // Shows the dialog while a responder presses `button` in it; seen (when
+  // given) records the dialog as it was. dialogs counts the dialogs answered.
+  bool show_pressing(int button, SeenDialog* seen = nullptr) {
+    probe::BoxOptions options;
+    if (seen) options.look = [seen](HWND dlg) { look_at(dlg, seen); };
+    probe::BoxResponder responder({button}, options);
+    bool shown = show_common_dialog(通用对话框1);
+    dialogs = responder.count();
+    return shown;
+  }
+  size_t dialogs = 0;
 };
 
 TEST_F(FileDialog, CancelledDialogReturnsFalseAndKeepsTheFileName) {
   set_text_property(通用对话框1, DIALOG_FILE_NAME, Text::copy("keep.txt"));
   SeenDialog seen;
-  bool shown;
-  {
-    uitest::Responder cancel(
-        [&](HWND dlg) {
-          look_at(dlg, &seen);
-          PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-        },
-        10000);
-    shown = show_common_dialog(通用对话框1);
-    EXPECT_TRUE(cancel.done());
-  }
-  EXPECT_FALSE(shown);
+  EXPECT_FALSE(show_pressing(IDCANCEL, &seen));
+  EXPECT_EQ(dialogs, 1u);
   EXPECT_EQ(get_text_property(通用对话框1, DIALOG_FILE_NAME), "keep.txt");
   EXPECT_EQ(seen.title, "导出列表");
   EXPECT_EQ(seen.types, (std::vector<std::string>{"文本文档", "所有文件"}));
@@ -85,13 +81,8 @@ TEST_F(FileDialog, CancelledDialogReturnsFalseAndKeepsTheFileName) {
 TEST_F(FileDialog, ConfirmedSaveDialogStoresTheFullPath) {
   std::string name = "clipdex_ui_export_" + std::to_string(GetCurrentProcessId()) + ".txt";
   set_text_property(通用对话框1, DIALOG_FILE_NAME, Text::copy(name));
-  bool shown;
-  {
-    uitest::Responder accept([](HWND dlg) { PostMessageA(dlg, WM_COMMAND, IDOK, 0); }, 10000);
-    shown = show_common_dialog(通用对话框1);
-    EXPECT_TRUE(accept.done());
-  }
-  ASSERT_TRUE(shown);
+  ASSERT_TRUE(show_pressing(IDOK));
+  EXPECT_EQ(dialogs, 1u);
   std::string path(get_text_property(通用对话框1, DIALOG_FILE_NAME).view());
   EXPECT_EQ(lower(path), lower(temp_directory() + "\\" + name)) << path;
 }
@@ -99,19 +90,14 @@ TEST_F(FileDialog, ConfirmedSaveDialogStoresTheFullPath) {
 TEST_F(FileDialog, OpenDialogConfirmsAnExistingFile) {
   std::string name = "clipdex_ui_open_" + std::to_string(GetCurrentProcessId()) + ".txt";
   std::string full = temp_directory() + "\\" + name;
-  HANDLE f = CreateFileA(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(f, INVALID_HANDLE_VALUE);
-  CloseHandle(f);
+  ASSERT_TRUE(probe::write_file(full, ""));
   set_int_property(通用对话框1, DIALOG_KIND, DIALOG_OPEN);
-  set_bool_property(通用对话框1, 16, true);  // the file must exist
+  set_bool_property(通用对话框1, uitest::DIALOG_SWITCH_FILE_MUST_EXIST, true);
   set_text_property(通用对话框1, DIALOG_FILE_NAME, Text::copy(name));
-  bool shown;
-  {
-    uitest::Responder accept([](HWND dlg) { PostMessageA(dlg, WM_COMMAND, IDOK, 0); }, 10000);
-    shown = show_common_dialog(通用对话框1);
-  }
+  bool shown = show_pressing(IDOK);
   DeleteFileA(full.c_str());
   ASSERT_TRUE(shown);
+  EXPECT_EQ(dialogs, 1u);
   EXPECT_EQ(lower(std::string(get_text_property(通用对话框1, DIALOG_FILE_NAME).view())), lower(full));
 }
 
@@ -119,10 +105,10 @@ TEST_F(FileDialog, FontAndHelpKindsShowNoFileDialog) {
   set_text_property(通用对话框1, DIALOG_FILE_NAME, Text::copy("same.txt"));
   for (int32_t kind : {DIALOG_FONT, DIALOG_HELP}) {
     set_int_property(通用对话框1, DIALOG_KIND, kind);
-    uitest::Responder guard([](HWND dlg) { PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0); }, 1500);
-    EXPECT_FALSE(show_common_dialog(通用对话框1)) << kind;
-    Sleep(1600);
-    EXPECT_FALSE(guard.done()) << "no dialog appeared for kind " << kind;
+    // A dialog would be modal: had one been shown, the responder would have
+    // answered it before the call came back.
+    EXPECT_FALSE(show_pressing(IDCANCEL)) << kind;
+    EXPECT_EQ(dialogs, 0u) << "no dialog appeared for kind " << kind;
   }
   EXPECT_EQ(get_text_property(通用对话框1, DIALOG_FILE_NAME), "same.txt");
 }

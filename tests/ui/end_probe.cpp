@@ -1,7 +1,7 @@
 // A program that ends itself in one of several ways, for the tests of the
 // end of the program and of run-time errors. It prints what its end
-// routines do and the text of any message box it shows (which a thread of
-// its own then closes), so that the test can compare.
+// routines do and the text of any message box it shows (which a responder
+// thread then closes), so that the test can compare.
 #include <windows.h>
 
 #include <cstdio>
@@ -10,6 +10,7 @@
 
 #include "app/program.h"
 #include "services/runtime.h"
+#include "tests/support/win_probe.h"
 #include "ui/access.h"
 #include "ui/definition.h"
 #include "ui/dispatch.h"
@@ -25,39 +26,18 @@ void say(const char* s) {
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s, DWORD(std::strlen(s)), &written, nullptr);
 }
 
-BOOL CALLBACK find_box(HWND hwnd, LPARAM lp) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  char cls[32] = {0};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd) && std::strcmp(cls, "#32770") == 0) {
-    *reinterpret_cast<HWND*>(lp) = hwnd;
-    return FALSE;
-  }
-  return TRUE;
+// Reports and closes every message box from a thread of its own, for the
+// whole life of the process (which ends without waiting for it).
+void answer_message_boxes() {
+  probe::BoxOptions options;
+  options.look = [](HWND box) {
+    say("box:");
+    say(probe::window_text(GetDlgItem(box, 0xFFFF)).c_str());
+    say("\n");
+  };
+  static probe::BoxResponder* responder = new probe::BoxResponder({IDOK}, options);
+  (void)responder;
 }
-
-// Reports and closes the first message box; gives up after 20 s.
-DWORD WINAPI answer_first_box(void*) {
-    for (int i = 0; i < 2000; ++i) {
-      HWND box = nullptr;
-      EnumWindows(find_box, LPARAM(&box));
-      if (box) {
-        Sleep(100);
-        char text[1024] = {0};
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-        say("box:");
-        say(text);
-        say("\n");
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-        return 0;
-      }
-      Sleep(10);
-    }
-  return 0;
-}
-
-void answer_message_boxes() { CloseHandle(CreateThread(nullptr, 0, answer_first_box, nullptr, 0, nullptr)); }
 
 DWORD WINAPI end_with_five(void*) { end_program(5); }
 

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "tests/support/gbk_text.h"
 #include "tests/ui/ui_support.h"
 
 namespace {
@@ -18,32 +19,46 @@ uitest::RunResult probe(const std::string& mode) {
   return uitest::run_program(command, 30000);
 }
 
-TEST(ProgramEnd, EndRoutinesRunInOrderThenServiceReleasesThenTheProcessEnds) {
-  uitest::RunResult r = probe("end");
+// The ends that print a known sequence: the probe's output and exit code.
+struct OrderlyEnd {
+  const char* mode;
+  DWORD exit_code;
+  const char* output;
+  const char* why;
+};
+
+class ProgramEnd : public ::testing::TestWithParam<OrderlyEnd> {};
+
+TEST_P(ProgramEnd, PrintsItsRoutinesInOrderAndEndsWithItsCode) {
+  const OrderlyEnd& e = GetParam();
+  uitest::RunResult r = probe(e.mode);
   ASSERT_TRUE(r.finished);
-  EXPECT_EQ(r.exit_code, 7u);
-  EXPECT_EQ(r.output, "first\nsecond\nrelease\n") << "closing the window raised no further event";
+  EXPECT_EQ(r.exit_code, e.exit_code);
+  EXPECT_EQ(r.output, e.output) << e.why;
 }
 
-TEST(ProgramEnd, ClosingTheWindowEndsFromItsDestroyedHandler) {
-  uitest::RunResult r = probe("close");
-  ASSERT_TRUE(r.finished);
-  EXPECT_EQ(r.exit_code, 0u);
-  EXPECT_EQ(r.output, "destroyed\nfirst\n");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Modes, ProgramEnd,
+    ::testing::Values(
+        // End routines in order, then the service releases; closing the
+        // window raised no further event.
+        OrderlyEnd{"end", 7, "first\nsecond\nrelease\n", "closing the window raised no further event"},
+        // Closing the window ends from its destroyed handler.
+        OrderlyEnd{"close", 0, "destroyed\nfirst\n", "the destroyed handler ends the program"},
+        // The URL reader's root handle is closed by the end.
+        OrderlyEnd{"program-end", 0, "root opened\nroot closed\n", "the reader's root handle is closed"}),
+    [](const ::testing::TestParamInfo<OrderlyEnd>& info) {
+      std::string name = info.param.mode;
+      for (char& c : name)
+        if (c == '-') c = '_';
+      return name;
+    });
 
-TEST(ProgramEnd, CallFromAnotherThreadEndsTheProcessAtOnceWithItsCode) {
+TEST(ProgramEndFromAnotherThread, EndsTheProcessAtOnceWithItsCode) {
   uitest::RunResult r = probe("other-thread");
   ASSERT_TRUE(r.finished);
   EXPECT_EQ(r.exit_code, 5u);
   EXPECT_EQ(r.output.find("still running"), std::string::npos);
-}
-
-TEST(ProgramEnd, ClosesTheUrlReadersRootHandle) {
-  uitest::RunResult r = probe("program-end");
-  ASSERT_TRUE(r.finished);
-  EXPECT_EQ(r.exit_code, 0u);
-  EXPECT_EQ(r.output, "root opened\nroot closed\n");
 }
 
 TEST(RuntimeErrors, EachFailureOfTheWindowLayerShowsItsTextAndEndsWithMinusOne) {
@@ -73,7 +88,7 @@ TEST(RuntimeErrors, EachFailureOfTheWindowLayerShowsItsTextAndEndsWithMinusOne) 
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exit_code, 0xFFFFFFFFu);
     EXPECT_EQ(r.output.find("still running"), std::string::npos);
-    std::string box = "box:运行时出错!";
+    std::string box = std::string("box:") + gbktext::kErrorReportHead;
     EXPECT_EQ(r.output.rfind(box, 0), 0u) << r.output;
     // The whole error text, and no longer one that merely starts the same.
     std::string line = std::string(c.text) + "\r\n\n";

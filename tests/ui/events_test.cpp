@@ -103,11 +103,13 @@ TEST_F(Events, WritingCheckedChangesTheMarkWithoutAClick) {
   recorder().calls.clear();
   for (bool v : {true, false, true}) {
     set_bool_property(选择框_Url, CHECKBOX_CHECKED, v);
-    uitest::pump_for(10);
-    EXPECT_EQ(SendMessageA(handle_of(选择框_Url), BM_GETCHECK, 0, 0) == BST_CHECKED, v);
+    EXPECT_TRUE(uitest::pump_until(
+        [&] { return (SendMessageA(handle_of(选择框_Url), BM_GETCHECK, 0, 0) == BST_CHECKED) == v; }, 5000))
+        << v;
   }
   set_property(选择框_User, CHECKBOX_CHECKED, cell_int(0));
   EXPECT_FALSE(get_bool_property(选择框_User, CHECKBOX_CHECKED));
+  ASSERT_TRUE(uitest::pump_queued()) << "any click the writes queued has been handled";
   EXPECT_TRUE(recorder().calls.empty());
 }
 
@@ -137,7 +139,7 @@ TEST_F(Events, ControlsWithoutBindingsRaiseNothing) {
   list_insert_row(超级列表框_视频, -1, Text::copy("0"));
   SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 30));
   SendMessageA(list, WM_LBUTTONUP, 0, MAKELPARAM(20, 30));
-  uitest::pump_for(50);
+  ASSERT_TRUE(uitest::pump_queued()) << "whatever the input queued has been handled";
   EXPECT_TRUE(recorder().calls.empty());
 }
 
@@ -248,12 +250,11 @@ TEST_F(Events, LoadingAnOpenWindowRestoresItInsteadOfBuildingAgain) {
   HWND w = open(kTestWindow);
   ASSERT_NE(w, nullptr);
   ShowWindow(w, SW_MINIMIZE);
-  uitest::pump_for(30);
-  ASSERT_TRUE(IsIconic(w));
+  ASSERT_TRUE(uitest::pump_until([&] { return IsIconic(w) != FALSE; }, 5000));
   recorder().calls.clear();
   load_window(kTestWindow);
-  uitest::pump_for(30);
-  EXPECT_FALSE(IsIconic(w));
+  EXPECT_TRUE(uitest::pump_until([&] { return IsIconic(w) == FALSE; }, 5000));
+  ASSERT_TRUE(uitest::pump_queued());
   EXPECT_EQ(window_handle(kTestWindow), w);
   EXPECT_EQ(recorder().count(S_CREATED), 0);
 }
@@ -298,18 +299,19 @@ TEST_F(Events, DestroyingTheMainWindowRaisesItsDestroyedEvent) {
 // Runs the message loop; a guard ends it after ms so that no test can hang.
 // True when the loop returned by itself.
 bool run_loop_within(int ms) {
-  std::atomic<bool> returned{false}, forced{false};
+  std::atomic<bool> forced{false};
+  HANDLE returned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   DWORD thread = GetCurrentThreadId();
   uitest::Thread guard([&] {
-    for (int i = 0; i < ms / 10 && !returned; ++i) Sleep(10);
-    if (!returned) {
+    if (WaitForSingleObject(returned, DWORD(ms)) != WAIT_OBJECT_0) {
       forced = true;
       PostThreadMessageA(thread, WM_QUIT, 0, 0);
     }
   });
   run_message_loop();
-  returned = true;
+  SetEvent(returned);
   guard.join();
+  CloseHandle(returned);
   return !forced;
 }
 
@@ -330,11 +332,17 @@ bool idle_second(void* window, int32_t count) {
   if (count == 2) PostMessageA(static_cast<HWND>(window), WM_CLOSE, 0, 0);
   return count < 2;
 }
+// Closes its window at its first turn and wants no more.
+bool idle_closer(void* window, int32_t count) {
+  if (g_idle_log) g_idle_log->push_back("closer " + std::to_string(count));
+  if (count == 0) PostMessageA(static_cast<HWND>(window), WM_CLOSE, 0, 0);
+  return false;
+}
 
 TEST_F(Events, MessageLoopRunsIdleWorkNewestFirstAndEndsWithTheLastWindow) {
   HWND w = open(kTestWindow);
   ASSERT_NE(w, nullptr);
-  uitest::pump_for(30);
+  ASSERT_TRUE(uitest::pump_queued());
   std::vector<std::string> log;
   g_idle_log = &log;
   register_idle_work(w, idle_first);
@@ -347,18 +355,17 @@ TEST_F(Events, MessageLoopRunsIdleWorkNewestFirstAndEndsWithTheLastWindow) {
   EXPECT_EQ(first_phase, expected);
 
   // The window is gone, so its idle work is dropped: nothing of it runs in
-  // the next loop.
+  // the next loop, whose own idle work (the newest, run first) closes the
+  // second window at its first turn.
   size_t before = log.size();
   HWND second = open(kSecondWindow);
   ASSERT_NE(second, nullptr);
-  uitest::Thread closer([&] {
-    Sleep(200);
-    PostMessageA(second, WM_CLOSE, 0, 0);
-  });
+  register_idle_work(second, idle_closer);
   EXPECT_TRUE(run_loop_within(5000));
-  closer.join();
   g_idle_log = nullptr;
-  EXPECT_EQ(log.size(), before);
+  EXPECT_FALSE(IsWindow(second));
+  std::vector<std::string> next_loop(log.begin() + std::ptrdiff_t(before), log.end());
+  EXPECT_EQ(next_loop, std::vector<std::string>{"closer 0"}) << "only the open window's idle work ran";
 }
 
 }  // namespace

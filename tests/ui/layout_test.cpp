@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/ui/property_numbers.h"
 #include "tests/ui/ui_support.h"
 #include "ui/definition.h"
 #include "ui/main_window.h"
@@ -25,7 +26,22 @@ class MainWindowLayout : public uitest::WindowTest {
     WindowTest::SetUp();
     hwnd = open(MAIN_WINDOW_ID);
     ASSERT_NE(hwnd, nullptr);
-    uitest::pump_for(50);
+    ASSERT_TRUE(uitest::pump_until([&] { return IsWindowVisible(hwnd) != FALSE; }, 5000));
+    ASSERT_TRUE(uitest::pump_queued());
+  }
+  // The colours the window gives a child control through message (one of
+  // the WM_CTLCOLOR... messages): black text on a white brush.
+  void expect_black_on_white(UINT message, HWND control) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(hwnd, message, WPARAM(dc), LPARAM(control)));
+    LOGBRUSH lb{};
+    GetObjectA(brush, sizeof lb, &lb);
+    EXPECT_EQ(lb.lbColor, RGB(255, 255, 255));
+    EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 0));
+    if (message == WM_CTLCOLOREDIT) {
+      EXPECT_EQ(GetBkColor(dc), RGB(255, 255, 255));
+    }
+    DeleteDC(dc);
   }
   HWND hwnd = nullptr;
 };
@@ -136,11 +152,10 @@ TEST_F(MainWindowLayout, MinimizingAndRestoringKeepsEveryControl) {
   std::vector<RECT> before;
   for (const Place& p : kPlaces) before.push_back(rect_in_parent(handle_of(p.ref)));
   ShowWindow(hwnd, SW_MINIMIZE);
-  uitest::pump_for(50);
-  EXPECT_TRUE(IsIconic(hwnd));
+  EXPECT_TRUE(uitest::pump_until([&] { return IsIconic(hwnd) != FALSE; }, 5000));
   ShowWindow(hwnd, SW_RESTORE);
-  uitest::pump_for(50);
-  EXPECT_FALSE(IsIconic(hwnd));
+  EXPECT_TRUE(uitest::pump_until([&] { return IsIconic(hwnd) == FALSE; }, 5000));
+  ASSERT_TRUE(uitest::pump_queued());
   for (size_t i = 0; i < std::size(kPlaces); ++i) {
     RECT after = rect_in_parent(handle_of(kPlaces[i].ref));
     EXPECT_TRUE(EqualRect(&after, &before[i])) << kPlaces[i].name;
@@ -184,15 +199,17 @@ TEST_F(MainWindowLayout, IconIsSixtyFourPixelsThirtyTwoBitsWithAlpha) {
 }
 
 TEST_F(MainWindowLayout, BackgroundIsWhite) {
-  uitest::pump_for(100);
-  uitest::Capture shot = uitest::capture_client(hwnd);
-  ASSERT_GT(shot.width, 0);
   // Between the list and the export button, and right of the export button.
-  RECT gaps[] = {{10, 356, 590, 390}, {684, 356, shot.width, 390}};
-  for (const RECT& g : gaps) {
-    int all = (g.right - g.left) * (g.bottom - g.top);
-    EXPECT_EQ(uitest::count_pixels(shot, g, [](uint32_t p) { return p == 0xFFFFFF; }), all);
-  }
+  auto gaps = [](const uitest::Capture& shot) { return std::vector<RECT>{{10, 356, 590, 390}, {684, 356, shot.width, 390}}; };
+  auto white = [](uint32_t p) { return p == 0xFFFFFF; };
+  auto all_white = [&](const uitest::Capture& shot) {
+    for (const RECT& g : gaps(shot))
+      if (uitest::count_pixels(shot, g, white) != (g.right - g.left) * (g.bottom - g.top)) return false;
+    return true;
+  };
+  uitest::Capture shot = uitest::capture_when(hwnd, all_white);
+  ASSERT_GT(shot.width, 0);
+  for (const RECT& g : gaps(shot)) EXPECT_EQ(uitest::count_pixels(shot, g, white), (g.right - g.left) * (g.bottom - g.top));
 }
 
 TEST_F(MainWindowLayout, LabelsDrawWithTheirOwnArialNarrowFontOthersWithTheDefaultGuiFont) {
@@ -218,9 +235,9 @@ TEST_F(MainWindowLayout, LabelsDrawWithTheirOwnArialNarrowFontOthersWithTheDefau
   for (const ControlRef& other : {编辑框_用户名, 选择框_User, 选择框_Channel, 选择框_Url, 按钮_获取_停止, 按钮1, 超级列表框_视频})
     EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageA(handle_of(other), WM_GETFONT, 0, 0)), gui) << other.control;
   EXPECT_EQ(get_text_property(透明标签1, LABEL_CAPTION), "用户名/链接");
-  EXPECT_EQ(get_int_property(透明标签1, 12), ALIGN_NEAR);
-  EXPECT_EQ(get_int_property(透明标签_获取信息, 12), ALIGN_CENTRE);
-  EXPECT_EQ(get_int_property(透明标签_停止信息, 12), ALIGN_CENTRE);
+  EXPECT_EQ(get_int_property(透明标签1, uitest::LABEL_H_ALIGN), ALIGN_NEAR);
+  EXPECT_EQ(get_int_property(透明标签_获取信息, uitest::LABEL_H_ALIGN), ALIGN_CENTRE);
+  EXPECT_EQ(get_int_property(透明标签_停止信息, uitest::LABEL_H_ALIGN), ALIGN_CENTRE);
 }
 
 TEST_F(MainWindowLayout, EditBoxIsSingleLineScrollingWithSimpleBorderAndCaretAtStart) {
@@ -235,11 +252,14 @@ TEST_F(MainWindowLayout, EditBoxIsSingleLineScrollingWithSimpleBorderAndCaretAtS
   EXPECT_FALSE(GetWindowLongA(e, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
   // The edit control draws the simple border itself: one dark pixel line
   // around the box, white right inside it (no sunken double edge).
-  uitest::pump_for(50);
-  uitest::Capture shot = uitest::capture_client(hwnd);
   RECT rc = rect_in_parent(e);
   auto dark = [](uint32_t p) { return (p & 0xFF) < 160 && ((p >> 8) & 0xFF) < 160 && ((p >> 16) & 0xFF) < 160; };
   int mid_x = (rc.left + rc.right) / 2, mid_y = (rc.top + rc.bottom) / 2;
+  uitest::Capture shot = uitest::capture_when(hwnd, [&](const uitest::Capture& c) {
+    return dark(c.at(mid_x, rc.top)) && dark(c.at(mid_x, rc.bottom - 1)) && dark(c.at(rc.left, mid_y)) &&
+           dark(c.at(rc.right - 1, mid_y));
+  });
+  ASSERT_GT(shot.width, 0);
   EXPECT_TRUE(dark(shot.at(mid_x, rc.top)));
   EXPECT_TRUE(dark(shot.at(mid_x, rc.bottom - 1)));
   EXPECT_TRUE(dark(shot.at(rc.left, mid_y)));
@@ -253,15 +273,7 @@ TEST_F(MainWindowLayout, EditBoxIsSingleLineScrollingWithSimpleBorderAndCaretAtS
   EXPECT_EQ(end, 0u);
   EXPECT_GE(SendMessageA(e, EM_GETLIMITTEXT, 0, 0), 0x7FFFFFFE) << "no limit of its own";
   EXPECT_EQ(window_text(e), "");
-  // Black on white.
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(hwnd, WM_CTLCOLOREDIT, WPARAM(dc), LPARAM(e)));
-  LOGBRUSH lb{};
-  GetObjectA(brush, sizeof lb, &lb);
-  EXPECT_EQ(lb.lbColor, RGB(255, 255, 255));
-  EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 0));
-  EXPECT_EQ(GetBkColor(dc), RGB(255, 255, 255));
-  DeleteDC(dc);
+  expect_black_on_white(WM_CTLCOLOREDIT, e);
 }
 
 TEST_F(MainWindowLayout, CheckBoxesToggleThemselvesBlackOnWhiteOnlyUserChecked) {
@@ -281,13 +293,7 @@ TEST_F(MainWindowLayout, CheckBoxesToggleThemselvesBlackOnWhiteOnlyUserChecked) 
     EXPECT_EQ(window_text(c), b.caption);
     EXPECT_EQ(SendMessageA(c, BM_GETCHECK, 0, 0) == BST_CHECKED, b.checked);
     EXPECT_EQ(get_bool_property(b.ref, CHECKBOX_CHECKED), b.checked);
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(hwnd, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(c)));
-    LOGBRUSH lb{};
-    GetObjectA(brush, sizeof lb, &lb);
-    EXPECT_EQ(lb.lbColor, RGB(255, 255, 255));
-    EXPECT_EQ(GetTextColor(dc), RGB(0, 0, 0));
-    DeleteDC(dc);
+    expect_black_on_white(WM_CTLCOLORSTATIC, c);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "services/value.h"
@@ -139,32 +140,30 @@ TEST(DialogKind, ClampedToOpenSaveFontHelp) {
 // --- the stored main window -------------------------------------------------
 
 TEST(MainWindowDefinition, ItemsInCreationOrderWithTheirKinds) {
-  struct Expected {
-    uint32_t id;
-    uint32_t kind;
-    const char* name;
-  } expected[] = {
-      {ID_MENU_TITLE, TAG_MENU, ""},
-      {ID_MENU_SITE, TAG_MENU, ""},
-      {ID_MENU_UPDATE, TAG_MENU, ""},
-      {ID_DIALOG, TAG_COMMON_DIALOG, "通用对话框1"},
-      {ID_EXPORT_BUTTON, TAG_BUTTON, "按钮1"},
-      {ID_STOP_LABEL, TAG_LABEL, "透明标签_停止信息"},
-      {ID_OPTION_URL, TAG_CHECKBOX, "选择框_Url"},
-      {ID_OPTION_CHANNEL, TAG_CHECKBOX, "选择框_Channel"},
-      {ID_OPTION_USER, TAG_CHECKBOX, "选择框_User"},
-      {ID_PROGRESS_LABEL, TAG_LABEL, "透明标签_获取信息"},
-      {ID_VIDEO_LIST, TAG_LISTVIEW, "超级列表框_视频"},
-      {ID_FETCH_BUTTON, TAG_BUTTON, "按钮_获取_停止"},
-      {ID_NAME_EDIT, TAG_EDIT, "编辑框_用户名"},
-      {ID_CAPTION_LABEL, TAG_LABEL, "透明标签1"},
+  // Each item as the logic's reference names it (the menu has none).
+  auto menu = [](uint32_t id) { return ControlRef{MAIN_WINDOW_ID, id, TAG_MENU}; };
+  const std::pair<ControlRef, const char*> expected[] = {
+      {menu(ID_MENU_TITLE), ""},
+      {menu(ID_MENU_SITE), ""},
+      {menu(ID_MENU_UPDATE), ""},
+      {通用对话框1, "通用对话框1"},
+      {按钮1, "按钮1"},
+      {透明标签_停止信息, "透明标签_停止信息"},
+      {选择框_Url, "选择框_Url"},
+      {选择框_Channel, "选择框_Channel"},
+      {选择框_User, "选择框_User"},
+      {透明标签_获取信息, "透明标签_获取信息"},
+      {超级列表框_视频, "超级列表框_视频"},
+      {按钮_获取_停止, "按钮_获取_停止"},
+      {编辑框_用户名, "编辑框_用户名"},
+      {透明标签1, "透明标签1"},
   };
   auto items = main_window_definition().items;
   ASSERT_EQ(items.size(), std::size(expected));
   for (size_t i = 0; i < items.size(); ++i) {
-    EXPECT_EQ(items[i].id, expected[i].id) << i;
-    EXPECT_EQ(items[i].kind, expected[i].kind) << i;
-    EXPECT_STREQ(items[i].name, expected[i].name) << i;
+    EXPECT_EQ(items[i].id, expected[i].first.control) << i;
+    EXPECT_EQ(items[i].kind, expected[i].first.kind) << i;
+    EXPECT_STREQ(items[i].name, expected[i].second) << i;
   }
 }
 

@@ -34,13 +34,11 @@ class Screen : public uitest::WindowTest {
     hwnd = open(MAIN_WINDOW_ID);
     ASSERT_NE(hwnd, nullptr);
     SetForegroundWindow(hwnd);
+    ASSERT_TRUE(uitest::pump_until([&] { return IsWindowVisible(hwnd) != FALSE; }, 5000));
     settle();
   }
-  void settle() {
-    uitest::pump_for(60);
-    UpdateWindow(hwnd);
-    uitest::pump_for(60);
-  }
+  // Every change so far handled and painted.
+  void settle() { ASSERT_TRUE(uitest::pump_painted()); }
   Capture shot() {
     settle();
     return uitest::capture_client(hwnd);
@@ -162,8 +160,10 @@ TEST_F(Screen, TextBeyondTheLabelComesBackWhenTheWindowIsPaintedAgain) {
   EXPECT_EQ(blue_in(after, right_margin(after)), margin_before);
   // And after the window was minimized and restored.
   ShowWindow(hwnd, SW_MINIMIZE);
+  ASSERT_TRUE(uitest::pump_until([&] { return IsIconic(hwnd) != FALSE; }, 5000));
   settle();
   ShowWindow(hwnd, SW_RESTORE);
+  ASSERT_TRUE(uitest::pump_until([&] { return IsIconic(hwnd) == FALSE; }, 5000));
   Capture restored = shot();
   EXPECT_EQ(blue_in(restored, right_margin(restored)), margin_before);
 }
@@ -180,19 +180,20 @@ TEST_F(Screen, RowsReachTheScreenAMomentAfterTheyAreAdded) {
   ASSERT_EQ(count_pixels(uitest::capture_client(hwnd), first_row, dark), 0);
   list_insert_row(超级列表框_视频, 0, Text::copy("8888"));
   EXPECT_TRUE(get_bool_property(超级列表框_视频, PROP_VISIBLE)) << "the list stays visible while rows arrive";
-  uitest::pump_for(100);  // only the thread's own message handling, nothing forced
-  EXPECT_GT(count_pixels(uitest::capture_client(hwnd), first_row, dark), 0);
+  // Only the thread's own message handling, nothing forced.
+  auto row_drawn = [&](const Capture& c) { return count_pixels(c, first_row, dark) > 0; };
+  EXPECT_GT(count_pixels(uitest::capture_when(hwnd, row_drawn), first_row, dark), 0);
 
   EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL);
   for (int32_t n = 1; n < 40; ++n) {
     list_insert_row(超级列表框_视频, n, Text::copy(std::to_string(n)));
-    uitest::pump_for(1);
+    uitest::pump_queued();
   }
-  uitest::pump_for(100);
-  EXPECT_TRUE(GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) << "the scroll bar follows the rows";
+  EXPECT_TRUE(uitest::pump_until([&] { return (GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) != 0; }, 5000))
+      << "the scroll bar follows the rows";
   list_delete_all(超级列表框_视频);
-  uitest::pump_for(100);
-  EXPECT_EQ(count_pixels(uitest::capture_client(hwnd), first_row, dark), 0) << "emptied on screen too";
+  auto row_gone = [&](const Capture& c) { return count_pixels(c, first_row, dark) == 0; };
+  EXPECT_EQ(count_pixels(uitest::capture_when(hwnd, row_gone), first_row, dark), 0) << "emptied on screen too";
 }
 
 TEST_F(Screen, PicturesOfTheWindowAtStartAndWithRows) {
@@ -211,13 +212,15 @@ TEST_F(Screen, PicturesOfTheWindowAtStartAndWithRows) {
   set_text_property(按钮_获取_停止, BUTTON_CAPTION, Text::copy("停止"));
   set_text_property(透明标签_获取信息, LABEL_CAPTION, Text::copy("已经全部获取"));
   settle();
+  // The rows are drawn in black text somewhere in the list (a moment after
+  // they were added).
+  RECT list_area{2, 80, 680, 150};
+  auto dark = [](uint32_t p) { return ((p >> 16) & 0xFF) < 80 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80; };
+  Capture client = uitest::capture_when(hwnd, [&](const Capture& c) { return count_pixels(c, list_area, dark) > 0; });
+  EXPECT_GT(count_pixels(client, list_area, dark), 0);
+  settle();
   Capture rows = uitest::capture_window(hwnd);
   EXPECT_TRUE(uitest::write_png(picture_path("ui_main_window_rows.png"), rows));
-  // The rows are drawn in black text somewhere in the list.
-  RECT list_area{2, 80, 680, 150};
-  Capture client = uitest::capture_client(hwnd);
-  auto dark = [](uint32_t p) { return ((p >> 16) & 0xFF) < 80 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80; };
-  EXPECT_GT(count_pixels(client, list_area, dark), 0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "services/text.h"
+#include "tests/ui/property_numbers.h"
 #include "tests/ui/ui_support.h"
 #include "ui/definition.h"
 #include "ui/main_window.h"
@@ -168,7 +169,9 @@ TEST_F(Properties, DialogKindIsClampedAndFilterIndexKeptAtLeastZero) {
   EXPECT_EQ(get_text_property(kStoredDialog, DIALOG_DEFAULT_EXTENSION), "txt");
   EXPECT_EQ(get_text_property(kStoredDialog, DIALOG_FILTER), "A|*.a");
   EXPECT_EQ(get_text_property(kStoredDialog, DIALOG_TITLE), "t");
-  for (int32_t sw = 15; sw <= 19; ++sw) {
+  for (int32_t sw : {uitest::DIALOG_SWITCH_CREATE_PROMPT, uitest::DIALOG_SWITCH_FILE_MUST_EXIST,
+                     uitest::DIALOG_SWITCH_OVERWRITE_PROMPT, uitest::DIALOG_SWITCH_PATH_MUST_EXIST,
+                     uitest::DIALOG_SWITCH_KEEP_DIRECTORY}) {
     EXPECT_FALSE(get_bool_property(kStoredDialog, sw)) << sw;
     set_bool_property(kStoredDialog, sw, true);
     EXPECT_TRUE(get_bool_property(kStoredDialog, sw)) << sw;
@@ -188,13 +191,15 @@ TEST_F(Properties, KindNumbersApplyToTheLiveControl) {
   // Label settings by number, read back.
   struct Case {
     int32_t number, written, read;
-  } label[] = {{9, 5, 3}, {9, -1, 0}, {11, 0x00FF00, 0x00FF00}, {12, 9, 2}, {14, -3, 0}, {13, 1, 1}};
+  } label[] = {{uitest::LABEL_EFFECT, 5, 3},      {uitest::LABEL_EFFECT, -1, 0},
+               {uitest::LABEL_TEXT_COLOUR, 0x00FF00, 0x00FF00}, {uitest::LABEL_H_ALIGN, 9, 2},
+               {uitest::LABEL_V_ALIGN, -3, 0},    {uitest::LABEL_WORD_WRAP, 1, 1}};
   for (const Case& c : label) {
     set_int_property(透明标签1, c.number, c.written);
     EXPECT_EQ(get_int_property(透明标签1, c.number), c.read) << c.number;
   }
   // A font description travels as its 60 bytes.
-  Cell font = get_property(透明标签1, 10);
+  Cell font = get_property(透明标签1, uitest::LABEL_FONT);
   ASSERT_EQ(font.tag, TAG_BYTES);
   ASSERT_EQ(cell_as_bytes(font)->length, 60);
   FontDesc desc;
@@ -202,7 +207,7 @@ TEST_F(Properties, KindNumbersApplyToTheLiveControl) {
   EXPECT_STREQ(desc.face, "Arial Narrow");
   desc.height = -20;
   Bytes changed = Bytes::copy(&desc, sizeof desc);
-  set_property(透明标签1, 10, cell_bytes(changed));
+  set_property(透明标签1, uitest::LABEL_FONT, cell_bytes(changed));
   cell_release(&font);
   LOGFONTA lf{};
   GetObjectA(reinterpret_cast<HFONT>(SendMessageA(handle_of(透明标签1), WM_GETFONT, 0, 0)), sizeof lf, &lf);

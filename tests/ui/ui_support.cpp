@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "services/runtime.h"
+#include "tests/support/gbk_text.h"
 #include "tests/support/win_probe.h"
 #include "ui/live.h"
 
@@ -58,36 +59,21 @@ class RuntimeEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     cx::runtime_startup();
-    CloseHandle(CreateThread(nullptr, 0, close_error_boxes, nullptr, 0, nullptr));
+    answer_error_boxes();
   }
 
  private:
   // A run-time error in the test program shows its box and then ends the
   // program; the box is closed at once so that the end is not held up and
-  // its text appears in the test output.
-  static DWORD WINAPI close_error_boxes(void*) {
-    for (;;) {
-      std::vector<HWND> boxes;
-      EnumWindows(collect_boxes, LPARAM(&boxes));
-      for (HWND box : boxes) {
-        char text[1024] = {0};
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-        if (std::strncmp(text, "运行时出错!", std::strlen("运行时出错!")) == 0) {
-          std::fprintf(stderr, "run-time error box: %s\n", text);
-          PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-      }
-      Sleep(100);
-    }
-  }
-  static BOOL CALLBACK collect_boxes(HWND hwnd, LPARAM lp) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[32] = {0};
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == GetCurrentProcessId() && std::strcmp(cls, "#32770") == 0)
-      reinterpret_cast<std::vector<HWND>*>(lp)->push_back(hwnd);
-    return TRUE;
+  // its text appears in the test output. Other boxes are the tests' own.
+  static void answer_error_boxes() {
+    probe::BoxOptions options;
+    options.accept = [](const probe::SeenBox& box) {
+      if (box.text.rfind(gbktext::kErrorReportHead, 0) != 0) return false;
+      std::fprintf(stderr, "run-time error box: %s\n", box.text.c_str());
+      return true;
+    };
+    static probe::BoxResponder responder({IDOK}, options);  // for the whole test program
   }
 };
 [[maybe_unused]] ::testing::Environment* const kRuntime = ::testing::AddGlobalTestEnvironment(new RuntimeEnvironment);
@@ -103,7 +89,7 @@ void WindowTest::SetUp() {
 void WindowTest::TearDown() {
   for (uint32_t id : opened_)
     if (HWND hwnd = static_cast<HWND>(cx::window_handle(id))) DestroyWindow(hwnd);
-  pump_for(20);
+  pump_queued();
   recorder().reset();
 }
 
@@ -113,7 +99,11 @@ HWND WindowTest::open(uint32_t window_id) {
   return static_cast<HWND>(cx::window_handle(window_id));
 }
 
-void pump_for(int ms) { pump_until([] { return false; }, ms); }
+bool pump_queued(int ms) { return probe::pump_queued(ms); }
+
+bool pump_painted(int ms) {
+  return pump_queued(ms) && pump_until([] { return (HIWORD(GetQueueStatus(QS_PAINT)) & QS_PAINT) == 0; }, ms);
+}
 
 RECT rect_in_parent(HWND hwnd) {
   RECT rc;
@@ -176,6 +166,17 @@ Capture capture_window(HWND hwnd) {
   return c;
 }
 
+Capture capture_when(HWND hwnd, const std::function<bool(const Capture&)>& done, int ms) {
+  Capture shot;
+  pump_until(
+      [&] {
+        shot = capture_client(hwnd);
+        return shot.width > 0 && done(shot);
+      },
+      ms);
+  return shot;
+}
+
 namespace {
 
 void put32(std::string& out, uint32_t v) {
@@ -232,28 +233,6 @@ int count_pixels(const Capture& c, RECT rc, const std::function<bool(uint32_t)>&
   return n;
 }
 
-namespace {
-
-struct DialogSearch {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK find_dialog(HWND hwnd, LPARAM lp) {
-  auto* s = reinterpret_cast<DialogSearch*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  char cls[32] = {0};
-  GetClassNameA(hwnd, cls, sizeof cls);
-  if (pid == s->pid && IsWindowVisible(hwnd) && std::strcmp(cls, "#32770") == 0) {
-    s->found = hwnd;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-}  // namespace
-
 Thread::Thread(std::function<void()> body) : body_(std::move(body)) {
   handle_ = CreateThread(nullptr, 0, run, this, 0, nullptr);
 }
@@ -272,69 +251,8 @@ DWORD WINAPI Thread::run(void* self) {
   return 0;
 }
 
-Responder::Responder(std::function<void(HWND)> act, int ms)
-    : thread_([this, act = std::move(act), ms] {
-    DWORD start = GetTickCount();
-    while (!stop_ && GetTickCount() - start < DWORD(ms)) {
-      DialogSearch s{GetCurrentProcessId(), nullptr};
-      EnumWindows(find_dialog, LPARAM(&s));
-      if (s.found) {
-        Sleep(200);  // let the dialog finish setting itself up
-        act(s.found);
-        done_ = true;
-        return;
-      }
-      Sleep(30);
-    }
-  }) {}
-
-Responder::~Responder() {
-  stop_ = true;
-  thread_.join();
-}
-
 std::string window_text(HWND hwnd) { return probe::window_text(hwnd); }
 
 std::string directory_of_module() { return probe::module_folder(); }
-
-RunResult run_program(const std::string& command_line, int ms) {
-  RunResult result;
-  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
-  HANDLE read_end = nullptr, write_end = nullptr;
-  if (!CreatePipe(&read_end, &write_end, &sa, 0)) return result;
-  SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA si{};
-  si.cb = sizeof(si);
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = write_end;
-  si.hStdError = write_end;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION pi{};
-  std::string cmd = command_line;
-  BOOL started = CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  CloseHandle(write_end);
-  if (!started) {
-    CloseHandle(read_end);
-    return result;
-  }
-  std::string output;
-  Thread reader([&] {
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(read_end, buf, sizeof buf, &got, nullptr) && got > 0) output.append(buf, got);
-  });
-  if (WaitForSingleObject(pi.hProcess, DWORD(ms)) != WAIT_OBJECT_0) {
-    TerminateProcess(pi.hProcess, 0xDEAD);
-    WaitForSingleObject(pi.hProcess, 5000);
-  } else {
-    result.finished = GetExitCodeProcess(pi.hProcess, &result.exit_code) != 0;
-  }
-  reader.join();
-  CloseHandle(read_end);
-  CloseHandle(pi.hProcess);
-  CloseHandle(pi.hThread);
-  result.output = output;
-  return result;
-}
 
 }  // namespace uitest

@@ -1,18 +1,19 @@
 // Helpers of the live window tests: recording handlers, message pumping with
-// time-outs, screen captures, PNG files and a responder for modal windows.
+// time-outs, screen captures and PNG files. Modal windows are answered by
+// probe::BoxResponder (tests/support/win_probe.h).
 #pragma once
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "services/value.h"
+#include "tests/support/win_probe.h"
 #include "ui/access.h"
 #include "ui/dispatch.h"
 
@@ -56,7 +57,11 @@ class WindowTest : public ::testing::Test {
 
 // Pumps this thread's messages until done() holds or ms have passed.
 bool pump_until(const std::function<bool()>& done, int ms);
-void pump_for(int ms);
+// Pumps until everything queued before the call has been handled (false
+// after ms): what a check that something did not happen waits for.
+bool pump_queued(int ms = 5000);
+// ... and then until no window of this thread has anything left to paint.
+bool pump_painted(int ms = 5000);
 
 // A control's rectangle relative to its parent's client area.
 RECT rect_in_parent(HWND hwnd);
@@ -70,6 +75,9 @@ struct Capture {
 };
 Capture capture_client(HWND hwnd);
 Capture capture_window(HWND hwnd);  // the whole window, frame included
+// Pumps until the client area's pixels satisfy done (or ms have passed) and
+// returns the last capture: the tests check it as they would any other.
+Capture capture_when(HWND hwnd, const std::function<bool(const Capture&)>& done, int ms = 5000);
 bool write_png(const std::string& path, const Capture& image);
 inline bool is_blue(uint32_t rgb) {
   int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
@@ -93,30 +101,11 @@ class Thread {
   HANDLE handle_ = nullptr;
 };
 
-// Runs act on the first visible dialog-class window (#32770) of this process
-// that appears within ms, on a thread of its own. done() tells whether it ran.
-class Responder {
- public:
-  Responder(std::function<void(HWND)> act, int ms);
-  ~Responder();
-  bool done() const { return done_; }
-
- private:
-  std::atomic<bool> done_{false};
-  std::atomic<bool> stop_{false};
-  Thread thread_;
-};
-
 std::string window_text(HWND hwnd);
 std::string directory_of_module();
 
-// Runs a program and collects its standard output; a program that has not
-// ended after ms is terminated (finished stays false).
-struct RunResult {
-  bool finished = false;
-  DWORD exit_code = 0;
-  std::string output;
-};
-RunResult run_program(const std::string& command_line, int ms);
+// Child processes: see probe::ChildProcess.
+using probe::RunResult;
+using probe::run_program;
 
 }  // namespace uitest

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "services/runtime.h"
 #include "tests/ui/ui_support.h"
@@ -32,41 +33,50 @@ class WindowServices : public uitest::WindowTest {};
 
 // --- message boxes ----------------------------------------------------------------
 
+// Shows a message box from args while a responder presses button; owner is
+// the box's owner window, text its message.
+struct ShownBox {
+  int32_t result = -1;
+  size_t answered = 0;
+  HWND owner = nullptr;
+  std::string text;
+};
+ShownBox show_box(Cell* args, int argc, int button) {
+  ShownBox shown;
+  std::atomic<HWND> owner{nullptr};
+  probe::BoxOptions options;
+  options.look = [&](HWND box) { owner = GetWindow(box, GW_OWNER); };
+  {
+    probe::BoxResponder answer({button}, options);
+    shown.result = message_box(args, argc);
+    std::vector<probe::SeenBox> seen = answer.seen();
+    shown.answered = seen.size();
+    if (!seen.empty()) shown.text = seen.front().text;
+  }
+  shown.owner = owner.load();
+  return shown;
+}
+
 TEST_F(WindowServices, MessageBoxNamingTheMainWindowIsOwnedByIt) {
   HWND hwnd = open(MAIN_WINDOW_ID);
   ASSERT_NE(hwnd, nullptr);
-  std::atomic<HWND> owner{nullptr};
-  std::string text;
-  uitest::Responder answer(
-      [&](HWND box) {
-        text = uitest::window_text(GetDlgItem(box, 0xFFFF));
-        owner = GetWindow(box, GW_OWNER);
-        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-      },
-      10000);
   Cell args[4] = {cell_text("有主的消息"), cell_int(1 /* OK and Cancel */), cell_absent(), reference_cell(主窗口)};
-  int32_t result = message_box(args, 4);
-  ASSERT_TRUE(answer.done());
-  EXPECT_EQ(text, "有主的消息");
-  EXPECT_EQ(owner.load(), hwnd);
-  EXPECT_EQ(result, 1) << "Cancel";
+  ShownBox box = show_box(args, 4, IDCANCEL);
+  ASSERT_EQ(box.answered, 1u);
+  EXPECT_EQ(box.text, "有主的消息");
+  EXPECT_EQ(box.owner, hwnd);
+  EXPECT_EQ(box.result, 1) << "Cancel";
 }
 
 TEST_F(WindowServices, MessageBoxNamingAControlIsOwnedByItsWindow) {
   HWND hwnd = open(MAIN_WINDOW_ID);
   ASSERT_NE(hwnd, nullptr);
-  std::atomic<HWND> owner{nullptr};
-  uitest::Responder answer(
-      [&](HWND box) {
-        owner = GetWindow(box, GW_OWNER);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-      },
-      10000);
   Cell args[4] = {cell_text("按钮"), cell_int(0), cell_text("标题"), reference_cell(按钮1)};
-  EXPECT_EQ(message_box(args, 4), 0);
-  ASSERT_TRUE(answer.done());
+  ShownBox box = show_box(args, 4, IDOK);
+  EXPECT_EQ(box.result, 0);
+  ASSERT_EQ(box.answered, 1u);
   // The system gives a box the top-level window of a child as its owner.
-  EXPECT_EQ(owner.load(), hwnd);
+  EXPECT_EQ(box.owner, hwnd);
 }
 
 // A reference to a window that is not open is still a run-time error; each
@@ -74,35 +84,39 @@ TEST_F(WindowServices, MessageBoxNamingAControlIsOwnedByItsWindow) {
 
 // --- process_events -------------------------------------------------------------
 
-TEST_F(WindowServices, TabMovesTheFocusWhileProcessEventsPumps) {
-  HWND hwnd = open(MAIN_WINDOW_ID);
-  ASSERT_NE(hwnd, nullptr);
-  SetForegroundWindow(hwnd);
-  uitest::pump_for(50);
-  HWND edit = handle_of(编辑框_用户名);
-  SetFocus(edit);
-  ASSERT_EQ(GetFocus(), edit);
+// The main window in front with the focus in the edit box; the keys are
+// posted as a keyboard would queue them, and process_events handles them.
+class ProcessEventsKeys : public uitest::WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    HWND hwnd = open(MAIN_WINDOW_ID);
+    ASSERT_NE(hwnd, nullptr);
+    SetForegroundWindow(hwnd);
+    ASSERT_TRUE(uitest::pump_until([&] { return IsWindowVisible(hwnd) != FALSE; }, 5000));
+    ASSERT_TRUE(uitest::pump_queued());
+    edit = handle_of(编辑框_用户名);
+    SetFocus(edit);
+    ASSERT_EQ(GetFocus(), edit);
+  }
+  void press(WPARAM key, LPARAM scan_code) {
+    PostMessageA(edit, WM_KEYDOWN, key, 0x00000001 | (scan_code << 16));
+    PostMessageA(edit, WM_KEYUP, key, LPARAM(0xC0000001 | (scan_code << 16)));
+    process_events();
+  }
+  HWND edit = nullptr;
+};
 
+TEST_F(ProcessEventsKeys, TabMovesTheFocusWhileProcessEventsPumps) {
   // A fetch run pumps with process_events, not with the message loop. The
   // edit box is the last tab stop: Tab goes round to the first, 按钮1.
-  PostMessageA(edit, WM_KEYDOWN, VK_TAB, 0x000F0001);
-  PostMessageA(edit, WM_KEYUP, VK_TAB, LPARAM(0xC00F0001));
-  process_events();
+  press(VK_TAB, 0x0F);
   EXPECT_EQ(GetFocus(), handle_of(按钮1)) << "Tab goes on to the next tab stop";
   EXPECT_EQ(get_text_property(编辑框_用户名, EDIT_CONTENT), "") << "no tab character typed into the box";
 }
 
-TEST_F(WindowServices, ProcessEventsStillDispatchesOtherKeysToTheFocusedControl) {
-  HWND hwnd = open(MAIN_WINDOW_ID);
-  ASSERT_NE(hwnd, nullptr);
-  SetForegroundWindow(hwnd);
-  uitest::pump_for(50);
-  HWND edit = handle_of(编辑框_用户名);
-  SetFocus(edit);
-  ASSERT_EQ(GetFocus(), edit);
-  PostMessageA(edit, WM_KEYDOWN, 'A', 0x001E0001);
-  PostMessageA(edit, WM_KEYUP, 'A', LPARAM(0xC01E0001));
-  process_events();
+TEST_F(ProcessEventsKeys, ProcessEventsStillDispatchesOtherKeysToTheFocusedControl) {
+  press('A', 0x1E);
   EXPECT_EQ(GetFocus(), edit);
   EXPECT_EQ(get_text_property(编辑框_用户名, EDIT_CONTENT), "a") << "the key was translated and typed";
 }
