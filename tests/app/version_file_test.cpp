@@ -62,14 +62,16 @@ class FileWithoutAnnouncement : public ::testing::TestWithParam<Silent> {};
 
 TEST_P(FileWithoutAnnouncement, AnnouncesNothing) { expect_read(GetParam().file, false, "", GetParam().download); }
 
-INSTANTIATE_TEST_SUITE_P(Files, FileWithoutAnnouncement,
-                         ::testing::Values(Silent{"no_closing_bracket", "new=[V1.1\ndownload=[x", ""},
-                                           Silent{"closing_bracket_only_behind_download", "download=[x]new=[V1.1", "x"},
-                                           Silent{"markers_are_exact", "NEW=[V1.1]Download=[x]", ""},
-                                           Silent{"empty_file", "", ""},
-                                           Silent{"error_page", "<html><body>404 Not Found</body></html>", ""},
-                                           Silent{"download_only", "download=[http://x/y.exe]", "http://x/y.exe"}),
-                         kCaseName);
+const Silent kSilentFiles[] = {
+    {"no_closing_bracket", "new=[V1.1\ndownload=[x", ""},
+    {"closing_bracket_only_behind_download", "download=[x]new=[V1.1", "x"},
+    {"markers_are_exact", "NEW=[V1.1]Download=[x]", ""},
+    {"empty_file", "", ""},
+    {"error_page", "<html><body>404 Not Found</body></html>", ""},
+    {"download_only", "download=[http://x/y.exe]", "http://x/y.exe"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Files, FileWithoutAnnouncement, ::testing::ValuesIn(kSilentFiles), kCaseName);
 
 struct VersionCase {
   const char* newest;
