@@ -18,7 +18,7 @@ using cx::Text;
 constexpr UINT kTick = WM_APP + 1;
 LONG g_handled = 0;
 LONG g_posted = 0;
-volatile LONG g_stop = 0;
+HANDLE g_stop = nullptr;  // set when the decoding has ended
 
 LRESULT CALLBACK window_proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   if (m == kTick) {
@@ -28,11 +28,12 @@ LRESULT CALLBACK window_proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(w, m, wp, lp);
 }
 
+// Posts a message about every millisecond (the pace of a busy user) until the
+// stop event is set.
 DWORD WINAPI poster(void* window) {
-  while (!g_stop) {
+  do {
     if (PostMessageA(static_cast<HWND>(window), kTick, 0, 0)) InterlockedIncrement(&g_posted);
-    Sleep(1);
-  }
+  } while (WaitForSingleObject(g_stop, 1) == WAIT_TIMEOUT);
   return 0;
 }
 
@@ -121,12 +122,13 @@ int main() {
 
   // The whole decoding with a window receiving messages meanwhile.
   g_handled = g_posted = 0;
-  g_stop = 0;
+  g_stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE thread = CreateThread(nullptr, 0, poster, window, 0, nullptr);
   Timed whole = timed([&] { return cx::decode_escapes(answer); });
-  g_stop = 1;
+  SetEvent(g_stop);
   WaitForSingleObject(thread, 5000);
   CloseHandle(thread);
+  CloseHandle(g_stop);
   LONG handled_during = g_handled;
   MSG m;
   while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);

@@ -12,19 +12,12 @@
 #include "app/escape_decoding.h"
 #include "services/automation.h"
 #include "services/codepage.h"
+#include "tests/app/escape_cases.h"
 
 namespace cx {
 namespace {
 
-Text T(const std::string& s) { return Text::copy(s); }
-std::string S(const Text& t) { return std::string(t.view()); }
-
-std::string hex_dump(const std::string& s) {
-  static const char* d = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : s) (out += d[c >> 4]) += d[c & 15], out += ' ';
-  return out;
-}
+using namespace escape_cases;
 
 // The file a script that broke out of its literal would create.
 const char kCanary[] = "cx_escape_canary.txt";
@@ -71,16 +64,9 @@ class EscapeScript : public ::testing::Test {
 
 // ---------------------------------------------------------------------------
 
-struct Case {
-  const char* what;
-  std::string in, out;
-};
-
-void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
-
 class ScriptRoute : public EscapeScript, public ::testing::WithParamInterface<Case> {};
 
-TEST_P(ScriptRoute, DecodesTheAnswer) { EXPECT_EQ(S(decode_escapes(T(GetParam().in))), GetParam().out) << GetParam().what; }
+TEST_P(ScriptRoute, DecodesTheAnswer) { expect_step(decode_escapes, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, ScriptRoute,
@@ -102,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"a unicode escape of zero", "a\\u0000b cx-lockup-title", "ab cx-lockup-title"},
         Case{"a percent escape of zero", "a%00b%u0000c", "abc"},
         Case{"script escapes of zero", "a\\x00b\\0c", "abc"}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    case_index);
 
 // ---------------------------------------------------------------------------
 // Answers that try to leave the literal.
@@ -172,10 +158,8 @@ TEST_F(EscapeScript, RandomAnswersAlwaysGiveOneRunnableLiteral) {
       "'", "\\", "\r", "\n", "\r\n", "\\u", "\\x", "%u", "%", "\x81", "\xfe", "\x80", "\xff", "中", "{$}",
       "\\u0027", "\\x27", "0", "4e2d", breakout("'"), breakout("\x81'"), "\x81\\", "\xe2\x80\xa8"};
   std::mt19937 rng(7);
-  std::uniform_int_distribution<int> len(0, 24), pick(0, int(pieces.size()) - 1), byte(1, 255), coin(0, 1);
   for (int round = 0; round < 150; ++round) {
-    std::string answer;
-    for (int n = len(rng); n > 0; --n) answer += coin(rng) ? pieces[size_t(pick(rng))] : std::string(1, char(byte(rng)));
+    const std::string answer = random_answer(rng, pieces, 24);
     int32_t load, run;
     run_script(build_decoding_script(prepare_escaped_answer(T(answer))), &load, &run);
     ASSERT_EQ(load, OBJ_OK) << hex_dump(answer);

@@ -12,6 +12,7 @@
 #include "app/escape_decoding.h"
 #include "services/runtime.h"
 #include "services/text.h"
+#include "tests/app/escape_cases.h"
 
 namespace cx {
 namespace {
@@ -19,15 +20,7 @@ namespace {
 const std::string kHead = "function xx(){var x='";
 const std::string kTail = "';return unescape(x).replace(/\\x00/g,'');}";
 
-Text T(const std::string& s) { return Text::copy(s); }
-std::string S(const Text& t) { return std::string(t.view()); }
-
-std::string hex_dump(const std::string& s) {
-  static const char* d = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : s) (out += d[c >> 4]) += d[c & 15], out += ' ';
-  return out;
-}
+using namespace escape_cases;
 
 // ---------------------------------------------------------------------------
 // An independent reading of the script, as the engine gets it after the GBK
@@ -77,18 +70,9 @@ std::string hex_dump(const std::string& s) {
 
 // ---------------------------------------------------------------------------
 
-struct Case {
-  const char* what;
-  std::string in, out;
-};
-
-void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
-
 class AnswerPreparation : public ::testing::TestWithParam<Case> {};
 
-TEST_P(AnswerPreparation, GivesTheTextTheScriptAndFallbackRead) {
-  EXPECT_EQ(S(prepare_escaped_answer(T(GetParam().in))), GetParam().out) << GetParam().what;
-}
+TEST_P(AnswerPreparation, GivesTheTextTheScriptAndFallbackRead) { expect_step(prepare_escaped_answer, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, AnswerPreparation,
@@ -107,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"single-byte euro sign stays", "\x80'", "\x80’"},
         Case{"apostrophe after 0xFF", "\xff'", "\xff’"},
         Case{"the empty answer", "", ""}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    case_index);
 
 // ---------------------------------------------------------------------------
 
@@ -138,16 +122,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"backslash trail byte inside a pair at the end", "\x81\\", "\x81\\"},
         Case{"escapes of the zero character are dropped", "a\\x00b\\u0000c\\0d\\00e\\000f\\08", "abcdef8"},
         Case{"escapes of other characters near zero stay", "\\x01\\u0001\\01\\007\\010", "\\x01\\u0001\\01\\007\\010"}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    case_index);
 
 std::string random_answer(std::mt19937& rng) {
   static const std::vector<std::string> pieces = {
       "'",   "\\",  "\r",   "\n",  "\r\n", "\\u", "\\x", "%u",  "%",      "\x81", "\xfe", "\x80",
       "\xff", "\xa1\xaf", "中", "{$}", "';", "\\'", "0",  "27",  "\\u0027", "a",    "\x5c\x27"};
-  std::uniform_int_distribution<int> len(0, 40), pick(0, int(pieces.size()) - 1), byte(1, 255), coin(0, 1);
-  std::string s;
-  for (int n = len(rng); n > 0; --n) s += coin(rng) ? pieces[size_t(pick(rng))] : std::string(1, char(byte(rng)));
-  return s;
+  return escape_cases::random_answer(rng, pieces, 40);
 }
 
 TEST(DecodingScript, NoAnswerBytesCanCloseTheLiteral) {
@@ -174,9 +155,7 @@ TEST(DecodingScript, EveryByteValueAfterEveryByteValue) {
 
 class PercentFallback : public ::testing::TestWithParam<Case> {};
 
-TEST_P(PercentFallback, DecodesAsUnescapeWould) {
-  EXPECT_EQ(S(percent_decode_fallback(T(GetParam().in))), GetParam().out) << GetParam().what;
-}
+TEST_P(PercentFallback, DecodesAsUnescapeWould) { expect_step(percent_decode_fallback, GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(
     Escapes, PercentFallback,
@@ -195,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"a percent before an escape", "%%41", "%A"},
         Case{"a character outside GBK becomes a question mark", "%u00E9%u0E01", "é?"},
         Case{"the empty text", "", ""}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    case_index);
 
 int g_pumped = 0;
 

@@ -55,6 +55,17 @@ class Logic : public ::testing::Test {
     for (auto& r : world().rows) out.push_back(r[0]);
     return out;
   }
+  // The run is over: the button offers a new one and takes clicks.
+  void expect_run_over() {
+    EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
+    EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+    EXPECT_EQ(fetch_running, 0);
+  }
+  // The run is over and said that it failed.
+  void expect_failed_run() {
+    EXPECT_EQ(world().at(透明标签_获取信息).text, kFetchFailedText);
+    expect_run_over();
+  }
   void run_user(const std::string& user) {
     type_name(user);
     click(选择框_User, on_option_user_clicked);  // clears it
@@ -229,8 +240,7 @@ TEST_F(Logic, FirstPageWithoutTilesEndsTheRunWithoutPaging) {
   run_user("u");
   EXPECT_TRUE(world().rows.empty());
   EXPECT_EQ(world().requests.size(), 1u);
-  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
-  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+  expect_run_over();
   EXPECT_EQ(world().captions_of(透明标签_获取信息),
             (std::vector<std::string>{"正在加载信息...", "正在整理视频内容,准备加载...", "信息已加载完毕,正在整理信息..."}));
   EXPECT_EQ(fetch_running, 0);
@@ -269,8 +279,7 @@ TEST_F(Logic, ThreePageRunListsEveryPageInOrderWithStatusTextsAndWaits) {
   const auto second = std::find(j.begin(), j.end(), "request " + kBase + "/more?p=2");
   ASSERT_NE(second, j.end());
   EXPECT_EQ(*(second - 1), "wait 2000");
-  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
-  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+  expect_run_over();
   EXPECT_TRUE(world().at(透明标签_获取信息).visible);
 }
 
@@ -295,8 +304,7 @@ TEST_F(Logic, MarkerWithoutAddressEndsTheRunLikeTheLastPage) {
   ASSERT_GE(progress.size(), 2u);
   EXPECT_EQ(progress[progress.size() - 2], "信息已加载完毕,正在整理信息...");
   EXPECT_EQ(progress.back(), "已经全部获取");
-  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
-  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+  expect_run_over();
 
   // The same on a continuation page: its rows are listed, nothing further is asked.
   SetUp();
@@ -345,8 +353,7 @@ TEST_F(Logic, StopDuringFirstRequestStillListsThatPageAndRequestsNothingMore) {
   EXPECT_FALSE(world().at(透明标签_获取信息).visible);
   EXPECT_TRUE(world().at(透明标签_停止信息).visible);
   EXPECT_EQ(world().captions_of(透明标签_停止信息), (std::vector<std::string>{"正在停止线程,请稍等...", "已停止全部线程"}));
-  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
-  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+  expect_run_over();
 }
 
 TEST_F(Logic, StopRequestDisablesTheButtonUntilTheRunEnds) {
@@ -384,8 +391,7 @@ TEST_F(Logic, StopDuringFirstRequestOfAnEmptyPageLeavesTheStoppingText) {
   world().during_request = [](const std::string&) { on_fetch_stop_clicked(); };
   run_user("u");
   EXPECT_EQ(world().at(透明标签_停止信息).text, "正在停止线程,请稍等...");
-  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
-  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+  expect_run_over();
 }
 
 // --- failures and loops ------------------------------------------------------
@@ -396,14 +402,12 @@ TEST_F(Logic, ContinuationFailingThreeTimesKeepsRowsAndSaysTheListMayBeIncomplet
   run_user("u");
   EXPECT_EQ(world().rows.size(), 3u);
   EXPECT_EQ(std::count(world().requests.begin(), world().requests.end(), kBase + "/p2"), 3);
-  EXPECT_EQ(world().at(透明标签_获取信息).text, kFetchFailedText);
-  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
-  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
-  EXPECT_EQ(fetch_running, 0);
+  expect_failed_run();
   // Each repeat comes after the usual wait.
   auto& j = world().journal;
-  for (size_t i = 1; i < j.size(); ++i)
+  for (size_t i = 1; i < j.size(); ++i) {
     if (j[i] == "request " + kBase + "/p2") EXPECT_EQ(j[i - 1], "wait 2000");
+  }
 }
 
 TEST_F(Logic, ContinuationFailingOnceIsRepeatedAndListedWhole) {
@@ -418,9 +422,7 @@ TEST_F(Logic, ListingPageWithoutAnswerIsRepeatedThenReportedAsFailed) {
   run_user("nobody");  // no answer at all
   EXPECT_EQ(world().requests.size(), 3u);
   EXPECT_TRUE(world().rows.empty());
-  EXPECT_EQ(world().at(透明标签_获取信息).text, kFetchFailedText);
-  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
-  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+  expect_failed_run();
 }
 
 TEST_F(Logic, ClientErrorStatusCountsAsFailureButAnEmptySuccessDoesNot) {
@@ -480,10 +482,7 @@ TEST_F(Logic, ContinuationAlwaysCutShortEndsWithTheFailureAndKeepsTheEarlierRows
   EXPECT_EQ(ids(), (std::vector<std::string>{"0", "1"}));
   EXPECT_EQ(std::count(world().requests.begin(), world().requests.end(), kBase + "/p2"), 3);
   EXPECT_EQ(world().requests.size(), 4u);
-  EXPECT_EQ(world().at(透明标签_获取信息).text, kFetchFailedText);
-  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
-  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
-  EXPECT_EQ(fetch_running, 0);
+  expect_failed_run();
 }
 
 TEST_F(Logic, ListingPageAlwaysCutShortListsNothingAndSaysSo) {
@@ -491,9 +490,7 @@ TEST_F(Logic, ListingPageAlwaysCutShortListsNothingAndSaysSo) {
   run_user("u");
   EXPECT_EQ(world().requests.size(), 3u);
   EXPECT_TRUE(world().rows.empty());
-  EXPECT_EQ(world().at(透明标签_获取信息).text, kFetchFailedText);
-  EXPECT_EQ(world().at(按钮_获取_停止).text, "获取");
-  EXPECT_FALSE(world().at(按钮_获取_停止).disabled);
+  expect_failed_run();
 }
 
 TEST_F(Logic, StopDuringARequestCutShortIsNotRepeated) {

@@ -72,53 +72,47 @@ Outcome check_with(const std::string& file_text, bool keep_library = false) {
 
 const std::string kProgramPath() { return folder() + "\\Clipdex.exe"; }
 
-void expect_no_updater(const Outcome& o) {
+// The check ran and ended with one box saying `text`, and no updater.
+void expect_box_only(const Outcome& o, const std::string& text) {
+  ASSERT_TRUE(o.ran);
   EXPECT_FALSE(o.library_written) << "no library may be written";
   EXPECT_TRUE(o.calls.empty()) << "the updater must not open";
+  ASSERT_EQ(o.boxes.size(), 1u);
+  EXPECT_EQ(o.boxes[0].caption, "信息：");
+  EXPECT_EQ(o.boxes[0].text, text);
+  EXPECT_FALSE(o.boxes[0].updater_open);
 }
 
-void expect_updater(const Outcome& o, const std::string& download) {
+// The check ran, wrote the library, opened the updater for `download` and
+// then named the version `newest` in a box.
+void expect_updater(const Outcome& o, const std::string& download, const std::string& newest) {
+  ASSERT_TRUE(o.ran);
   EXPECT_TRUE(o.library_written);
   EXPECT_TRUE(o.library == image()) << "the library file must be the carried image";
   ASSERT_EQ(o.calls.size(), 1u);
   EXPECT_EQ(o.calls[0], download + "\t" + kProgramPath());
   ASSERT_EQ(o.boxes.size(), 1u);
   EXPECT_TRUE(o.boxes[0].updater_open) << "the box follows the opened updater window";
+  EXPECT_EQ(o.boxes[0].caption, "信息：");
+  EXPECT_EQ(o.boxes[0].text, "当前为最新版本：" + newest);
 }
 
 // --- the announced version is this one ---------------------------------------------------
 
 TEST(UpdateCheck, SameVersionStartsNoUpdaterAndNamesIt) {
-  Outcome o = check_with("new=[V1.0]\r\ndownload=[http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe]\r\n");
-  ASSERT_TRUE(o.ran);
-  expect_no_updater(o);
-  ASSERT_EQ(o.boxes.size(), 1u);
-  EXPECT_EQ(o.boxes[0].caption, "信息：");
-  EXPECT_EQ(o.boxes[0].text, "当前为最新版本：V1.0");
-  EXPECT_FALSE(o.boxes[0].updater_open);
+  expect_box_only(check_with("new=[V1.0]\r\ndownload=[http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe]\r\n"),
+                  "当前为最新版本：V1.0");
 }
 
 TEST(UpdateCheck, OnlyTheFirstNewFieldCounts) {
-  Outcome same_first = check_with("new=[V1.0]\r\nnew=[V1.1]\r\ndownload=[x]\r\n");
-  ASSERT_TRUE(same_first.ran);
-  expect_no_updater(same_first);
-  ASSERT_EQ(same_first.boxes.size(), 1u);
-  EXPECT_EQ(same_first.boxes[0].text, "当前为最新版本：V1.0");
-
-  Outcome other_first = check_with("new=[V1.1]\r\nnew=[V1.0]\r\ndownload=[x]\r\n");
-  ASSERT_TRUE(other_first.ran);
-  expect_updater(other_first, "x");
-  EXPECT_EQ(other_first.boxes[0].text, "当前为最新版本：V1.1");
+  expect_box_only(check_with("new=[V1.0]\r\nnew=[V1.1]\r\ndownload=[x]\r\n"), "当前为最新版本：V1.0");
+  expect_updater(check_with("new=[V1.1]\r\nnew=[V1.0]\r\ndownload=[x]\r\n"), "x", "V1.1");
 }
 
 // --- another version opens the updater first --------------------------------------------------
 
 TEST(UpdateCheck, NewerVersionOnOneLineWritesTheLibraryOpensTheUpdaterThenNamesIt) {
-  Outcome o = check_with("new=[V1.1]download=[x]");
-  ASSERT_TRUE(o.ran);
-  expect_updater(o, "x");
-  EXPECT_EQ(o.boxes[0].caption, "信息：");
-  EXPECT_EQ(o.boxes[0].text, "当前为最新版本：V1.1");
+  expect_updater(check_with("new=[V1.1]download=[x]"), "x", "V1.1");
 }
 
 struct DifferentCase {
@@ -130,10 +124,8 @@ class DifferentVersion : public ::testing::TestWithParam<DifferentCase> {};
 
 TEST_P(DifferentVersion, OpensTheUpdater) {
   std::string newest = GetParam().newest;
-  Outcome o = check_with("new=[" + newest + "]\r\ndownload=[http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe]\r\n");
-  ASSERT_TRUE(o.ran);
-  expect_updater(o, "http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe");
-  EXPECT_EQ(o.boxes[0].text, "当前为最新版本：" + newest);
+  const std::string download = "http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe";
+  expect_updater(check_with("new=[" + newest + "]\r\ndownload=[" + download + "]\r\n"), download, newest);
 }
 
 INSTANTIATE_TEST_SUITE_P(Announcements, DifferentVersion,
@@ -145,9 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Announcements, DifferentVersion,
 
 TEST(UpdateCheck, LibraryLeftByAnEarlierRunIsReplaced) {
   ASSERT_TRUE(probe::write_file(library_file(), "MZ an older library"));
-  Outcome o = check_with("new=[V1.1]download=[x]", /*keep_library=*/true);
-  ASSERT_TRUE(o.ran);
-  expect_updater(o, "x");
+  expect_updater(check_with("new=[V1.1]download=[x]", /*keep_library=*/true), "x", "V1.1");
 }
 
 // --- nothing learnt, nothing done -----------------------------------------------------------------
@@ -160,12 +150,7 @@ struct FailedCase {
 class NothingAnnounced : public ::testing::TestWithParam<FailedCase> {};
 
 TEST_P(NothingAnnounced, IsReportedAsAFailedCheckAndTouchesNothing) {
-  Outcome o = check_with(GetParam().file);
-  ASSERT_TRUE(o.ran);
-  expect_no_updater(o);
-  ASSERT_EQ(o.boxes.size(), 1u);
-  EXPECT_EQ(o.boxes[0].caption, "信息：");
-  EXPECT_EQ(o.boxes[0].text, "检查更新失败");
+  expect_box_only(check_with(GetParam().file), "检查更新失败");
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, NothingAnnounced,
@@ -177,11 +162,7 @@ INSTANTIATE_TEST_SUITE_P(Files, NothingAnnounced,
 
 // Run in a namespace without any server (see the test list).
 TEST(UpdateCheckOffline, UnreachableServerIsAFailedCheckWithoutLibrary) {
-  Outcome o = check_with("new=[V1.1]download=[x]");
-  ASSERT_TRUE(o.ran);
-  expect_no_updater(o);
-  ASSERT_EQ(o.boxes.size(), 1u);
-  EXPECT_EQ(o.boxes[0].text, "检查更新失败");
+  expect_box_only(check_with("new=[V1.1]download=[x]"), "检查更新失败");
 }
 
 // --- the web-site link ------------------------------------------------------------------------------

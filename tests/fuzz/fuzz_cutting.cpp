@@ -1,7 +1,6 @@
 // Marker cutting on arbitrary pages and markers: the pieces are what a plain
 // reading of the cutting rule gives; without options every piece is a
 // non-empty stretch of the page without blanks at either end.
-#include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
 #include <vector>
@@ -9,6 +8,7 @@
 #include "app/cutting.h"
 #include "services/text.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/fuzz/provider_entry.h"
 
 namespace cx::fuzz {
 namespace {
@@ -96,12 +96,8 @@ std::string marker(FuzzedDataProvider& in, std::string_view page) {
 }
 
 }  // namespace
-}  // namespace cx::fuzz
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace cx;
-  using namespace cx::fuzz;
-  FuzzedDataProvider in(data, size);
+void fuzz_input(FuzzedDataProvider& in) {
   const bool with_options = in.ConsumeBool();
   CutOptions o;
   if (with_options) {
@@ -143,5 +139,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CX_CHECK(got.empty() || page.find(got.view()) != std::string_view::npos);
   const Text plain = text_between(source, ts, te);
   CX_CHECK(plain.view() == naive_between(page, sv, ev, std::nullopt, false));
-  return 0;
 }
+
+}  // namespace cx::fuzz

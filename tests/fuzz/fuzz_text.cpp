@@ -1,7 +1,6 @@
 // The text primitives on arbitrary bytes: every result agrees with a plain
 // character-by-character reading of the same rule, and the by-reference
 // position walk of bytes_read_value always ends.
-#include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
 #include <cstring>
@@ -10,6 +9,7 @@
 
 #include "services/text.h"
 #include "tests/fuzz/fuzz_support.h"
+#include "tests/fuzz/provider_entry.h"
 
 namespace cx::fuzz {
 namespace {
@@ -169,12 +169,8 @@ void check_read_walk(const std::string& raw, int32_t kind, int32_t first) {
 }
 
 }  // namespace
-}  // namespace cx::fuzz
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace cx;
-  using namespace cx::fuzz;
-  FuzzedDataProvider in(data, size);
+void fuzz_input(FuzzedDataProvider& in) {
   const std::string raw_q = in.ConsumeRandomLengthString(16);
   const std::string raw_r = in.ConsumeRandomLengthString(16);
   const auto start = maybe(in);
@@ -253,5 +249,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CX_CHECK(read.view() == up_to_zero(rest));
     CX_CHECK(bytes_read_text(b).view() == up_to_zero(raw));
   }
-  return 0;
 }
+
+}  // namespace cx::fuzz

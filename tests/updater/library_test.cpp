@@ -4,11 +4,15 @@
 // button, answer the message box, watch files and processes.
 #include <windows.h>
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/browser_recorder.h"
 #include "tests/support/win_probe.h"
@@ -82,6 +86,7 @@ class UpdateRun : public ::testing::Test {
     old_bytes_ = probe::read_file(target_);
   }
   void TearDown() override {
+    answers_.reset();
     if (pi_.hProcess) {
       if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 9);
       WaitForSingleObject(pi_.hProcess, 10000);
@@ -113,40 +118,69 @@ class UpdateRun : public ::testing::Test {
     return code;
   }
   std::string marker() const { return dir_ + "\\Clipdex.exe.ran"; }
+  // Processes the host started that are still running (-1: the process list
+  // cannot be read). The host starts a program before it ends, so once the
+  // host has ended, a started program is either listed here or has already
+  // left its marker.
+  int running_children() const {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return -1;
+    int n = 0;
+    PROCESSENTRY32 e = {};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32First(snap, &e); more; more = Process32Next(snap, &e))
+      if (e.th32ParentProcessID == pi_.dwProcessId) ++n;
+    CloseHandle(snap);
+    return n;
+  }
   std::vector<std::string> temporaries() const { return probe::list(dir_, "*.tmp"); }
+
+  // Starts the host for `address` and presses its start button; the boxes
+  // are answered with `buttons` (the last one repeats) into answers_.
+  void update_from(const std::string& address, std::vector<int> buttons) {
+    updater_ = launch(address);
+    ASSERT_NE(updater_, nullptr) << "no updater window";
+    answers_ = std::make_unique<probe::BoxResponder>(std::move(buttons), pi_.dwProcessId);
+    press_start(updater_);
+  }
+  // Box n (from 0) once it was answered; an empty record when none came in ms.
+  probe::SeenBox answered(size_t n, int ms) {
+    if (!answers_->wait_for(n + 1, ms)) {
+      ADD_FAILURE() << "box " << n + 1 << " did not come";
+      return {};
+    }
+    return answers_->seen()[n];
+  }
 
   std::string dir_, target_, old_bytes_;
   PROCESS_INFORMATION pi_ = {};
+  std::unique_ptr<probe::BoxResponder> answers_;
+  HWND updater_ = nullptr;
 };
 
 const std::string kNewProgram = "http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe";
 
 TEST_F(UpdateRun, SuccessAnsweredWithOkStartsTheNewProgramAndEndsTheHost) {
-  HWND w = launch(kNewProgram);
-  ASSERT_NE(w, nullptr);
-  probe::BoxResponder responder({IDOK}, pi_.dwProcessId);
-  press_start(w);
-  ASSERT_TRUE(responder.wait_for(1, 30000));
-  auto box = responder.seen()[0];
+  ASSERT_NO_FATAL_FAILURE(update_from(kNewProgram, {IDOK}));
+  probe::SeenBox box = answered(0, 30000);
   EXPECT_EQ(box.caption, "更新成功");
   EXPECT_EQ(box.text, "更新完成，是否立即运行？");
-  EXPECT_EQ(wait_exit(20000), 0u);
+  ASSERT_EQ(wait_exit(20000), 0u);
   EXPECT_TRUE(probe::read_file(target_) == probe::read_file(built("updater_marker.exe")));
+  // What the case answered with Cancel relies on: a started program shows.
+  EXPECT_TRUE(running_children() > 0 || probe::exists(marker())) << "the start is not seen after the host's end";
   ASSERT_TRUE(probe::wait_until([&] { return probe::exists(marker()); }, 15000)) << "the new program did not run";
   EXPECT_NE(probe::read_file(marker()).find("Clipdex.exe"), std::string::npos);
   EXPECT_TRUE(temporaries().empty());
 }
 
 TEST_F(UpdateRun, SuccessAnsweredWithCancelStartsNothingAndEndsTheHost) {
-  HWND w = launch(kNewProgram);
-  ASSERT_NE(w, nullptr);
-  probe::BoxResponder responder({IDCANCEL}, pi_.dwProcessId);
-  press_start(w);
-  ASSERT_TRUE(responder.wait_for(1, 30000));
-  EXPECT_EQ(responder.seen()[0].text, "更新完成，是否立即运行？");
-  EXPECT_EQ(wait_exit(20000), 0u);
+  ASSERT_NO_FATAL_FAILURE(update_from(kNewProgram, {IDCANCEL}));
+  EXPECT_EQ(answered(0, 30000).text, "更新完成，是否立即运行？");
+  ASSERT_EQ(wait_exit(20000), 0u);
   EXPECT_TRUE(probe::read_file(target_) == probe::read_file(built("updater_marker.exe")));
-  Sleep(2000);
+  // The list first: a program that ended since then has left its marker.
+  EXPECT_EQ(running_children(), 0) << "the host started a program";
   EXPECT_FALSE(probe::exists(marker()));
 }
 
@@ -158,19 +192,14 @@ struct FailedRoute {
 class FailedUpdate : public UpdateRun, public ::testing::WithParamInterface<FailedRoute> {};
 
 TEST_P(FailedUpdate, KeepsTheOldProgramAndTheWindowWithTheButtonEnabled) {
-  HWND w = launch(GetParam().address);
-  ASSERT_NE(w, nullptr);
-  HWND button = GetDlgItem(w, kButtonId);
   probe::BrowserRecorder browser;
-  probe::BoxResponder responder({IDOK}, pi_.dwProcessId);
-  press_start(w);
-  ASSERT_TRUE(responder.wait_for(1, 60000));
-  auto box = responder.seen()[0];
+  ASSERT_NO_FATAL_FAILURE(update_from(GetParam().address, {IDOK}));
+  probe::SeenBox box = answered(0, 60000);
   EXPECT_EQ(box.caption, "更新失败");
   EXPECT_EQ(box.text, "下载出错,请手动下载");
   EXPECT_EQ(wait_exit(1500), DWORD(STILL_ACTIVE)) << "a failure must not end the program";
-  EXPECT_TRUE(IsWindowVisible(w));
-  EXPECT_TRUE(IsWindowEnabled(button));
+  EXPECT_TRUE(IsWindowVisible(updater_));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(updater_, kButtonId)));
   EXPECT_TRUE(probe::read_file(target_) == old_bytes_) << "the old program must stay byte for byte";
   EXPECT_TRUE(temporaries().empty());
   EXPECT_TRUE(browser.wait_for_any(10000));
@@ -228,6 +257,21 @@ class ProgramRun : public UpdateRun {
     EXPECT_EQ(wait_exit(20000), 0u);
   }
   DWORD since_start() const { return GetTickCount() - started_; }
+  // Starts the program as a user updating it would: its check finds V1.1
+  // and opens the updater; the box naming the version is answered with the
+  // first of `buttons` (later boxes with the rest) and the start button of
+  // the updater is pressed. The boxes are in answers_.
+  void start_update(std::vector<int> buttons) {
+    answers_.reset();
+    ASSERT_TRUE(start_program());
+    answers_ = std::make_unique<probe::BoxResponder>(std::move(buttons), pi_.dwProcessId);
+    ASSERT_TRUE(answers_->wait_for(1, 30000)) << "no start-up box";
+    EXPECT_EQ(answers_->seen()[0].text, "当前为最新版本：V1.1");
+    EXPECT_TRUE(answers_->seen()[0].updater_window_open);
+    updater_ = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
+    ASSERT_NE(updater_, nullptr) << "no updater window";
+    press_start(updater_);
+  }
   DWORD started_ = 0;
 };
 
@@ -274,33 +318,22 @@ TEST_F(ProgramRun, EndlessVersionAnswerIsRefusedAtOnceWithLittleMemory) {
 
 TEST_F(ProgramRun, DownloadWithoutLengthCutShortKeepsTheProgramAndTheUpdater) {
   announce("http://www.clipdexsoft.com/soft/clipdex/nolength_cut.exe");
-  ASSERT_TRUE(start_program());
-  probe::BoxResponder answers({IDOK, IDCANCEL}, pi_.dwProcessId);
-  ASSERT_TRUE(answers.wait_for(1, 30000));
-  EXPECT_EQ(answers.seen()[0].text, "当前为最新版本：V1.1");
-  HWND w = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
-  ASSERT_NE(w, nullptr);
-  press_start(w);
-  ASSERT_TRUE(answers.wait_for(2, 60000)) << "no box after the download";
-  EXPECT_EQ(answers.seen()[1].caption, "更新失败");
-  EXPECT_EQ(answers.seen()[1].text, "下载出错,请手动下载");
+  ASSERT_NO_FATAL_FAILURE(start_update({IDOK, IDCANCEL}));
+  probe::SeenBox box = answered(1, 60000);
+  EXPECT_EQ(box.caption, "更新失败") << "no box after the download";
+  EXPECT_EQ(box.text, "下载出错,请手动下载");
   EXPECT_EQ(wait_exit(1500), DWORD(STILL_ACTIVE)) << "a failed download must not end the program";
-  EXPECT_TRUE(IsWindowVisible(w)) << "the updater window must stay";
+  EXPECT_TRUE(IsWindowVisible(updater_)) << "the updater window must stay";
   EXPECT_TRUE(probe::read_file(target_) == old_bytes_) << "the program must stay byte for byte";
   EXPECT_TRUE(temporaries().empty());
 }
 
 TEST_F(ProgramRun, DownloadWithoutLengthWholeReplacesTheProgram) {
   announce("http://www.clipdexsoft.com/soft/clipdex/nolength.exe");
-  ASSERT_TRUE(start_program());
-  probe::BoxResponder answers({IDOK, IDCANCEL}, pi_.dwProcessId);
-  ASSERT_TRUE(answers.wait_for(1, 30000));
-  HWND w = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
-  ASSERT_NE(w, nullptr);
-  press_start(w);
-  ASSERT_TRUE(answers.wait_for(2, 60000));
-  EXPECT_EQ(answers.seen()[1].caption, "更新成功");
-  EXPECT_EQ(answers.seen()[1].text, "更新完成，是否立即运行？");
+  ASSERT_NO_FATAL_FAILURE(start_update({IDOK, IDCANCEL}));
+  probe::SeenBox box = answered(1, 60000);
+  EXPECT_EQ(box.caption, "更新成功");
+  EXPECT_EQ(box.text, "更新完成，是否立即运行？");
   EXPECT_EQ(wait_exit(20000), 0u);
   EXPECT_TRUE(probe::read_file(target_) == probe::read_file(built("updater_marker.exe")));
 }
@@ -309,19 +342,12 @@ TEST_F(ProgramRun, DownloadWithoutLengthWholeReplacesTheProgram) {
 // temporary file stays behind, and the next update removes it.
 TEST_F(ProgramRun, DownloadInterruptedByTheProgramsEndIsClearedByTheNextUpdate) {
   announce("http://www.clipdexsoft.com/soft/clipdex/stall_long.exe");
-  ASSERT_TRUE(start_program());
-  {
-    probe::BoxResponder answers({IDOK}, pi_.dwProcessId);
-    ASSERT_TRUE(answers.wait_for(1, 30000));
-    HWND w = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
-    ASSERT_NE(w, nullptr);
-    press_start(w);
-    ASSERT_TRUE(probe::wait_until([&] { return !temporaries().empty(); }, 20000)) << "the download did not begin";
-    HWND main = probe::wait_for_window(pi_.dwProcessId, nullptr, kMainCaption, 5000);
-    ASSERT_NE(main, nullptr);
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(wait_exit(20000), 0u);
-  }
+  ASSERT_NO_FATAL_FAILURE(start_update({IDOK}));
+  ASSERT_TRUE(probe::wait_until([&] { return !temporaries().empty(); }, 20000)) << "the download did not begin";
+  HWND main = probe::wait_for_window(pi_.dwProcessId, nullptr, kMainCaption, 5000);
+  ASSERT_NE(main, nullptr);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(wait_exit(20000), 0u);
   ASSERT_FALSE(temporaries().empty()) << "the interrupted download left nothing: the case is not shown";
   EXPECT_TRUE(probe::read_file(target_) == old_bytes_);
   CloseHandle(pi_.hProcess);
@@ -329,14 +355,8 @@ TEST_F(ProgramRun, DownloadInterruptedByTheProgramsEndIsClearedByTheNextUpdate) 
   pi_ = {};
 
   announce("http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe");
-  ASSERT_TRUE(start_program());
-  probe::BoxResponder answers({IDOK, IDCANCEL}, pi_.dwProcessId);
-  ASSERT_TRUE(answers.wait_for(1, 30000));
-  HWND w = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
-  ASSERT_NE(w, nullptr);
-  press_start(w);
-  ASSERT_TRUE(answers.wait_for(2, 60000));
-  EXPECT_EQ(answers.seen()[1].text, "更新完成，是否立即运行？");
+  ASSERT_NO_FATAL_FAILURE(start_update({IDOK, IDCANCEL}));
+  EXPECT_EQ(answered(1, 60000).text, "更新完成，是否立即运行？");
   EXPECT_EQ(wait_exit(20000), 0u);
   EXPECT_TRUE(probe::read_file(target_) == probe::read_file(built("updater_marker.exe")));
   EXPECT_TRUE(temporaries().empty()) << "the earlier download's file is still there";
@@ -345,26 +365,14 @@ TEST_F(ProgramRun, DownloadInterruptedByTheProgramsEndIsClearedByTheNextUpdate) 
                                                                        : "the old program's file is gone");
 }
 
-// The real program at its start: the version file announces V1.1, the check
-// opens the updater and names the version; the start button fetches the new
-// program over the running one, which starts it and ends.
-TEST_F(UpdateRun, ProgramUpdatesItselfFromTheAnnouncedAddress) {
-  ASSERT_TRUE(CopyFileA(probe::unix_to_wine(CX_PROGRAM).c_str(), target_.c_str(), FALSE));
-  old_bytes_ = probe::read_file(target_);
-  std::string command = "\"" + target_ + "\"";
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
-  ASSERT_TRUE(CreateProcessA(target_.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &si, &pi_));
-  probe::BoxResponder answers({IDOK, IDOK}, pi_.dwProcessId);
-  ASSERT_TRUE(answers.wait_for(1, 30000));
-  EXPECT_EQ(answers.seen()[0].text, "当前为最新版本：V1.1");
-  EXPECT_TRUE(answers.seen()[0].updater_window_open);
+// The real program at its start with the version file as the maker's server
+// keeps it: it announces V1.1, the check opens the updater and names the
+// version; the start button fetches the new program over the running one,
+// which starts it and ends.
+TEST_F(ProgramRun, ProgramUpdatesItselfFromTheAnnouncedAddress) {
+  ASSERT_NO_FATAL_FAILURE(start_update({IDOK, IDOK}));
   EXPECT_TRUE(probe::read_file(dir_ + "\\Updata.dll") == probe::read_file(library_path()));
-  HWND w = probe::wait_for_window(pi_.dwProcessId, nullptr, kUpdaterCaption, 10000);
-  ASSERT_NE(w, nullptr);
-  press_start(w);
-  ASSERT_TRUE(answers.wait_for(2, 30000));
-  EXPECT_EQ(answers.seen()[1].text, "更新完成，是否立即运行？");
+  EXPECT_EQ(answered(1, 30000).text, "更新完成，是否立即运行？");
   EXPECT_EQ(wait_exit(20000), 0u);
   EXPECT_TRUE(probe::read_file(target_) == probe::read_file(built("updater_marker.exe")));
   EXPECT_TRUE(probe::wait_until([&] { return probe::exists(marker()); }, 15000));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/browser_recorder.h"
+#include "tests/support/browser_window.h"
 #include "tests/support/win_probe.h"
 #include "updater/module.h"
 #include "web/browser_launch.h"
@@ -520,7 +521,7 @@ TEST_F(UpdaterModule, FailureAnsweredWithOkOpensTheMakersSiteAndEnablesTheButton
   EXPECT_EQ(browser.opened().rfind("http://www.clipdexsoft.com", 0), 0u) << browser.opened();
 }
 
-// What the shell was asked to open, and with which owner.
+// What the shell was asked to open, and with which owner, while one lives.
 struct LaunchSeen {
   static inline void* owner = nullptr;
   static inline std::string address;
@@ -530,29 +531,29 @@ struct LaunchSeen {
     address = a ? a : "";
     ++count;
   }
+  LaunchSeen() {
+    count = 0;
+    cx::web::set_browser_launch_observer(note);
+  }
+  ~LaunchSeen() { cx::web::set_browser_launch_observer(nullptr); }
+  LaunchSeen(const LaunchSeen&) = delete;
+  LaunchSeen& operator=(const LaunchSeen&) = delete;
 };
 
 TEST_F(UpdaterModule, FailureOpensTheSiteThroughTheBrowserLaunchWithItsOwnerLookup) {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "CxFakeBrowserWindow";
-  RegisterClassA(&wc);
-  HWND browser_window = CreateWindowExA(0, wc.lpszClassName, "Microsoft Internet Explorer", WS_OVERLAPPEDWINDOW, 0,
-                                        0, 100, 100, nullptr, nullptr, wc.hInstance, nullptr);
-  ASSERT_NE(browser_window, nullptr);
+  HWND browser_window = nullptr;
   open();
   on_start_clicked();
   probe::BrowserRecorder browser;
-  LaunchSeen::count = 0;
-  cx::web::set_browser_launch_observer(LaunchSeen::note);
   {
+    probe::FakeBrowserWindow fake;
+    ASSERT_NE(fake.get(), nullptr);
+    browser_window = fake.get();
+    LaunchSeen launches;
     probe::BoxResponder responder({IDOK});
     on_transfer_event(TRANSFER_FAILED, 0, 0, 0, 0);
     ASSERT_EQ(responder.count(), 1u);
   }
-  cx::web::set_browser_launch_observer(nullptr);
-  DestroyWindow(browser_window);
   ASSERT_EQ(LaunchSeen::count, 1);
   EXPECT_EQ(LaunchSeen::owner, browser_window) << "the open browser window owns the launch";
   EXPECT_EQ(LaunchSeen::address, kMakerSite);
@@ -564,13 +565,16 @@ TEST_F(UpdaterModule, FailureAnsweredWithCancelLeavesEverythingAsItWas) {
   on_start_clicked();
   EnableWindow(control(ID_BUTTON), FALSE);
   probe::BrowserRecorder browser;
+  LaunchSeen launches;
   probe::BoxResponder responder({IDCANCEL});
   on_transfer_event(TRANSFER_FAILED, 0, 0, 0, 0);
   ASSERT_EQ(responder.count(), 1u);
   EXPECT_FALSE(IsWindowEnabled(control(ID_BUTTON)));
   EXPECT_TRUE(IsWindowVisible(module_window()));
   EXPECT_EQ(module_timer_interval(), 1000);
-  Sleep(1500);
+  // Every opening of the site passes the launch, in this thread, before the
+  // shell is asked: none passed, so no browser can be on its way.
+  EXPECT_EQ(LaunchSeen::count, 0) << LaunchSeen::address;
   EXPECT_EQ(browser.opened(), "");
 }
 

@@ -108,34 +108,44 @@ TEST_F(Transfer, CompleteDownloadReplacesTheTargetAndReportsSizeThenSuccessOnThe
   EXPECT_TRUE(leftovers().empty()) << "no temporary or aside file may stay behind";
 }
 
-struct GoodRoute {
+// Tests of a table of cases, each named by its `name`.
+template <class Case>
+class TransferWith : public Transfer, public ::testing::WithParamInterface<Case> {};
+const auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
+
+// A download route of the fixture server.
+struct Route {
   const char* name;
   const char* address;  // relative to the site's download folder, or absolute
-  bool announces_size;
+  bool announces_size;  // the size event comes before the last one
+  std::string url() const {
+    return std::string(address).find("://") == std::string::npos ? kSite + address : address;
+  }
+  std::vector<int32_t> events(int32_t last) const {
+    std::vector<int32_t> e;
+    if (announces_size) e.push_back(TRANSFER_TOTAL_SIZE);
+    e.push_back(last);
+    return e;
+  }
 };
 
-class GoodDownloads : public Transfer, public ::testing::WithParamInterface<GoodRoute> {};
+class GoodDownloads : public TransferWith<Route> {};
 
 TEST_P(GoodDownloads, ArriveWholeInTheTargetsPlace) {
-  const GoodRoute& r = GetParam();
-  std::string address = std::string(r.address).find("://") == std::string::npos ? kSite + r.address : r.address;
   const std::string program = served_program();
   ASSERT_TRUE(probe::write_file(target_, kOldProgram));
-  ASSERT_TRUE(run(address));
-  std::vector<int32_t> expected;
-  if (r.announces_size) expected.push_back(TRANSFER_TOTAL_SIZE);
-  expected.push_back(TRANSFER_FINISHED);
-  EXPECT_EQ(codes(), expected);
+  ASSERT_TRUE(run(GetParam().url()));
+  EXPECT_EQ(codes(), GetParam().events(TRANSFER_FINISHED));
   EXPECT_TRUE(probe::read_file(target_) == program);
   EXPECT_TRUE(leftovers().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, GoodDownloads,
-                         ::testing::Values(GoodRoute{"without_length", "nolength.exe", false},
-                                           GoodRoute{"chunked", "chunked.exe", false},
-                                           GoodRoute{"redirected", "redirect.exe", true},
-                                           GoodRoute{"secure", "https://www.clipdexsoft.com/soft/clipdex/Clipdex.exe", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::Values(Route{"without_length", "nolength.exe", false},
+                                           Route{"chunked", "chunked.exe", false},
+                                           Route{"redirected", "redirect.exe", true},
+                                           Route{"secure", "https://www.clipdexsoft.com/soft/clipdex/Clipdex.exe", true}),
+                         kCaseName);
 
 TEST_F(Transfer, FailedDownloadToAMissingTargetLeavesNothing) {
   ASSERT_TRUE(run(kSite + "nolength_cut.exe"));
@@ -161,13 +171,16 @@ TEST_F(Transfer, FileOfARunningProgramIsReplaced) {
   si.cb = sizeof si;
   PROCESS_INFORMATION pi = {};
   ASSERT_TRUE(CreateProcessA(target_.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  Sleep(500);
-  bool ok = run(kSite + "Clipdex.exe");
+  // The program runs once its thread has a message queue, made by its
+  // message loop: only then does a posted message (a harmless WM_NULL) arrive.
+  bool up = probe::wait_until([&] { return PostThreadMessageA(pi.dwThreadId, WM_NULL, 0, 0) != FALSE; }, 20000);
+  bool ok = up && run(kSite + "Clipdex.exe");
   std::string after = probe::read_file(target_);
   TerminateProcess(pi.hProcess, 0);
   WaitForSingleObject(pi.hProcess, 10000);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
+  ASSERT_TRUE(up) << "the program did not come up";
   ASSERT_TRUE(ok);
   EXPECT_EQ(codes().back(), TRANSFER_FINISHED);
   EXPECT_TRUE(after == served_program());
@@ -178,23 +191,12 @@ TEST_F(Transfer, FileOfARunningProgramIsReplaced) {
 
 // --- downloads that fail leave the old program as it was ------------------------------------
 
-struct BadRoute {
-  const char* name;
-  const char* address;
-  bool announces_size;
-};
-
-class BadDownloads : public Transfer, public ::testing::WithParamInterface<BadRoute> {};
+class BadDownloads : public TransferWith<Route> {};
 
 TEST_P(BadDownloads, ReportFailureAndLeaveTheTargetByteForByte) {
-  const BadRoute& r = GetParam();
-  std::string address = std::string(r.address).find("://") == std::string::npos ? kSite + r.address : r.address;
   ASSERT_TRUE(probe::write_file(target_, kOldProgram));
-  ASSERT_TRUE(run(address, target_, 60000));
-  std::vector<int32_t> expected;
-  if (r.announces_size) expected.push_back(TRANSFER_TOTAL_SIZE);
-  expected.push_back(TRANSFER_FAILED);
-  EXPECT_EQ(codes(), expected);
+  ASSERT_TRUE(run(GetParam().url(), target_, 60000));
+  EXPECT_EQ(codes(), GetParam().events(TRANSFER_FAILED));
   EXPECT_EQ(probe::read_file(target_), kOldProgram);
   EXPECT_TRUE(leftovers().empty()) << "the temporary file must be gone";
   EXPECT_FALSE(transfer_running(handle_));
@@ -203,18 +205,18 @@ TEST_P(BadDownloads, ReportFailureAndLeaveTheTargetByteForByte) {
 INSTANTIATE_TEST_SUITE_P(
     Routes, BadDownloads,
     // A size is announced only for an answer that is going to be read.
-    ::testing::Values(BadRoute{"not_found", "missing.exe", false},             // the fixture's 404 page
-                      BadRoute{"server_error", "servererror.exe", false},      // a program behind status 500
-                      BadRoute{"error_page", "errorpage.exe", true},           // 200, but a web page
-                      BadRoute{"truncated", "truncated.exe", true},            // closes after half the length
+    ::testing::Values(Route{"not_found", "missing.exe", false},             // the fixture's 404 page
+                      Route{"server_error", "servererror.exe", false},      // a program behind status 500
+                      Route{"error_page", "errorpage.exe", true},           // 200, but a web page
+                      Route{"truncated", "truncated.exe", true},            // closes after half the length
                       // No length announced, the connection closed early: inside a section, inside the headers.
-                      BadRoute{"cut_without_length", "nolength_cut.exe", false},
-                      BadRoute{"headers_cut_without_length", "nolength_headers_cut.exe", false},
-                      BadRoute{"empty", "empty.exe", true},                    // nothing at all
-                      BadRoute{"unknown_host", "http://nowhere.invalid/Clipdex.exe", false},
-                      BadRoute{"other_scheme", "ftp://www.clipdexsoft.com/soft/clipdex/Clipdex.exe", false},
-                      BadRoute{"no_address", "", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      Route{"cut_without_length", "nolength_cut.exe", false},
+                      Route{"headers_cut_without_length", "nolength_headers_cut.exe", false},
+                      Route{"empty", "empty.exe", true},                    // nothing at all
+                      Route{"unknown_host", "http://nowhere.invalid/Clipdex.exe", false},
+                      Route{"other_scheme", "ftp://www.clipdexsoft.com/soft/clipdex/Clipdex.exe", false},
+                      Route{"no_address", "", false}),
+    kCaseName);
 
 TEST_F(Transfer, TargetWithAnUnlistedEndingIsNeverRequested) {
   cx::fixture::RequestLog log;
@@ -339,7 +341,7 @@ struct LeftoverCase {
   int32_t last_event;
 };
 
-class Leftovers : public Transfer, public ::testing::WithParamInterface<LeftoverCase> {};
+class Leftovers : public TransferWith<LeftoverCase> {};
 
 // A download the process did not live to finish leaves its temporary file; a
 // successful update leaves the old program under its aside name while it
@@ -363,7 +365,7 @@ TEST_P(Leftovers, OfEarlierUpdatesAreRemovedByTheNextOne) {
 INSTANTIATE_TEST_SUITE_P(Outcomes, Leftovers,
                          ::testing::Values(LeftoverCase{"success", "Clipdex.exe", TRANSFER_FINISHED},
                                            LeftoverCase{"failure", "missing.exe", TRANSFER_FAILED}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         kCaseName);
 
 TEST_F(Transfer, LeftoverStillInUseStaysAndTheUpdateGoesOn) {
   ASSERT_TRUE(probe::write_file(target_, kOldProgram));
@@ -423,7 +425,7 @@ struct SwapCase {
   bool replaced;
 };
 
-class Swap : public Transfer, public ::testing::WithParamInterface<SwapCase> {};
+class Swap : public TransferWith<SwapCase> {};
 
 TEST_P(Swap, EitherPutsTheNewFileInPlaceOrLeavesTheTargetAsItWas) {
   const SwapCase& c = GetParam();
@@ -461,7 +463,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, Swap,
                                            SwapCase{"aside_in_use_gets_another_name", true, true, true, false, true},
                                            SwapCase{"new_file_gone_puts_the_old_back", false, false, false, false, false},
                                            SwapCase{"locked_target_stays", true, false, false, true, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         kCaseName);
 
 // Swaps whose moves fail: the file system refuses what the case names.
 struct SwapFaults {
@@ -501,7 +503,7 @@ struct FailedSwapCase {
   std::vector<std::string> kept;
 };
 
-class FailedSwap : public Transfer, public ::testing::WithParamInterface<FailedSwapCase> {
+class FailedSwap : public TransferWith<FailedSwapCase> {
  protected:
   void TearDown() override {
     set_swap_file_ops(nullptr);
@@ -541,28 +543,35 @@ INSTANTIATE_TEST_SUITE_P(
         // Nothing can be put in place: both files stay where they are.
         FailedSwapCase{"nothing_works_both_files_are_kept", {true, true, true, true}, false, nullptr,
                        {"Clipdex.exe.old", "new.tmp"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    kCaseName);
 
-TEST_F(Transfer, DownloadWhoseOldProgramCannotGoBackIsStillInstalled) {
-  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
-  g_faults = {true, true, false, false};
-  set_swap_file_ops(&kFaultyOps);
-  bool done = run(kSite + "Clipdex.exe");
-  set_swap_file_ops(nullptr);
-  ASSERT_TRUE(done);
-  EXPECT_EQ(codes().back(), TRANSFER_FINISHED);
+// A whole download over the old program while the file steps fail as the
+// test says.
+class FaultyDownload : public Transfer {
+ protected:
+  void TearDown() override {
+    set_swap_file_ops(nullptr);
+    Transfer::TearDown();
+  }
+  // The last event of the download.
+  int32_t download_with(SwapFaults faults) {
+    if (!probe::write_file(target_, kOldProgram)) return -1;
+    g_faults = faults;
+    set_swap_file_ops(&kFaultyOps);
+    bool done = run(kSite + "Clipdex.exe");
+    set_swap_file_ops(nullptr);
+    return done ? codes().back() : -1;
+  }
+};
+
+TEST_F(FaultyDownload, WhoseOldProgramCannotGoBackIsStillInstalled) {
+  ASSERT_EQ(download_with({true, true, false, false}), TRANSFER_FINISHED);
   EXPECT_TRUE(probe::read_file(target_) == served_program());
   EXPECT_TRUE(leftovers().empty());
 }
 
-TEST_F(Transfer, DownloadThatCannotBePutAnywhereKeepsTheOnlyCopies) {
-  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
-  g_faults = {true, true, true, true};
-  set_swap_file_ops(&kFaultyOps);
-  bool done = run(kSite + "Clipdex.exe");
-  set_swap_file_ops(nullptr);
-  ASSERT_TRUE(done);
-  EXPECT_EQ(codes().back(), TRANSFER_FAILED);
+TEST_F(FaultyDownload, ThatCannotBePutAnywhereKeepsTheOnlyCopies) {
+  ASSERT_EQ(download_with({true, true, true, true}), TRANSFER_FAILED);
   EXPECT_FALSE(probe::exists(target_));
   EXPECT_EQ(probe::read_file(target_ + ".old"), kOldProgram);
   std::vector<std::string> temps = probe::list(dir_, "cxu*.tmp");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/win_probe.h"
 #include "tests/web/net_support.h"
 #include "web/page_request.h"
 
@@ -19,12 +20,22 @@ using fixture::RequestLog;
 using testing::caller_lines;
 using testing::pattern;
 
-const char kUserAgent[] =
-    "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727) ZovedUVUV";
-const char kAccept[] =
+// The lines a request of http://www.clipdex.com/plain carries on its own,
+// byte for byte and in the order they go out.
+const std::vector<std::string> kDefaultLines = {
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727) ZovedUVUV",
     "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
-    "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*";
-const char kLanguage[] = "Accept-Language: zh-cn";
+    "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*",
+    "Referer: http://www.clipdex.com/plain",
+    "Accept-Language: zh-cn",
+};
+
+// The caller's own lines, then the default lines but the one of `own_key`.
+std::vector<std::string> own_then_defaults(std::vector<std::string> own, const std::string& own_key = "") {
+  for (const std::string& line : kDefaultLines)
+    if (own_key.empty() || line.rfind(own_key + ": ", 0) != 0) own.push_back(line);
+  return own;
+}
 
 // The nine arguments, all left out unless set.
 struct Args {
@@ -55,6 +66,15 @@ class PageRequest : public ::testing::Test {
     EXPECT_EQ(r.size(), 1u);
     return r.empty() ? LoggedRequest() : r.back();
   }
+  // The page /to-<to> over `from` sends the request on to /landing over `to`.
+  void expect_redirect_followed(const std::string& from, const std::string& to) {
+    EXPECT_EQ(get(from + "://www.clipdex.com/to-" + to), "landed on " + to + " /landing");
+    std::vector<LoggedRequest> r = log_.since();
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(r[0].scheme, from);
+    EXPECT_EQ(r[1].scheme, to);
+    EXPECT_EQ(r[1].request_line(), "GET /landing HTTP/1.1");
+  }
   RequestLog log_;
 };
 
@@ -64,8 +84,7 @@ TEST_F(PageRequest, AddressAloneSendsTheFourDefaultLinesInOrder) {
   EXPECT_EQ(get("http://www.clipdex.com/plain"), "<html>plain page</html>");
   LoggedRequest r = only_request();
   EXPECT_EQ(r.request_line(), "GET /plain HTTP/1.1");
-  std::vector<std::string> expected = {kUserAgent, kAccept, "Referer: http://www.clipdex.com/plain", kLanguage};
-  EXPECT_EQ(caller_lines(r), expected);
+  EXPECT_EQ(caller_lines(r), kDefaultLines);
   EXPECT_FALSE(r.has_header("Accept-Encoding"));
   EXPECT_EQ(r.header("Host"), "www.clipdex.com");
 }
@@ -88,6 +107,10 @@ struct ExtraHeaderCase {
   std::vector<std::string> lines;  // expected caller lines, in order
 };
 
+ExtraHeaderCase own_line(const char* name, const char* line, const char* key) {
+  return {name, line, own_then_defaults({line}, key)};
+}
+
 class ExtraHeaders : public PageRequest, public ::testing::WithParamInterface<ExtraHeaderCase> {};
 
 TEST_P(ExtraHeaders, DefaultsAreAddedUnlessTheirKeyIsPresent) {
@@ -96,18 +119,15 @@ TEST_P(ExtraHeaders, DefaultsAreAddedUnlessTheirKeyIsPresent) {
   EXPECT_EQ(caller_lines(only_request()), GetParam().lines);
 }
 
-const char kReferer[] = "Referer: http://www.clipdex.com/plain";
-
 INSTANTIATE_TEST_SUITE_P(
     Lines, ExtraHeaders,
-    ::testing::Values(
-        ExtraHeaderCase{"LineWithoutEnd", "X-Probe: one", {"X-Probe: one", kUserAgent, kAccept, kReferer, kLanguage}},
-        ExtraHeaderCase{"LineWithEnd", "X-Probe: one\r\n", {"X-Probe: one", kUserAgent, kAccept, kReferer, kLanguage}},
-        ExtraHeaderCase{"TwoLines", "X-One: 1\r\nX-Two: 2", {"X-One: 1", "X-Two: 2", kUserAgent, kAccept, kReferer, kLanguage}},
-        ExtraHeaderCase{"OwnUserAgent", "User-Agent: Probe/2.0", {"User-Agent: Probe/2.0", kAccept, kReferer, kLanguage}},
-        ExtraHeaderCase{"OwnAccept", "Accept: text/html", {"Accept: text/html", kUserAgent, kReferer, kLanguage}},
-        ExtraHeaderCase{"OwnReferer", "Referer: http://www.clipdex.com/", {"Referer: http://www.clipdex.com/", kUserAgent, kAccept, kLanguage}},
-        ExtraHeaderCase{"OwnLanguage", "Accept-Language: en", {"Accept-Language: en", kUserAgent, kAccept, kReferer}}),
+    ::testing::Values(ExtraHeaderCase{"LineWithoutEnd", "X-Probe: one", own_then_defaults({"X-Probe: one"})},
+                      ExtraHeaderCase{"LineWithEnd", "X-Probe: one\r\n", own_then_defaults({"X-Probe: one"})},
+                      ExtraHeaderCase{"TwoLines", "X-One: 1\r\nX-Two: 2", own_then_defaults({"X-One: 1", "X-Two: 2"})},
+                      own_line("OwnUserAgent", "User-Agent: Probe/2.0", "User-Agent"),
+                      own_line("OwnAccept", "Accept: text/html", "Accept"),
+                      own_line("OwnReferer", "Referer: http://www.clipdex.com/", "Referer"),
+                      own_line("OwnLanguage", "Accept-Language: en", "Accept-Language")),
     [](const ::testing::TestParamInfo<ExtraHeaderCase>& i) { return std::string(i.param.name); });
 
 TEST_F(PageRequest, LowerCaseUserAgentDoesNotSuppressTheDefault) {
@@ -115,7 +135,7 @@ TEST_F(PageRequest, LowerCaseUserAgentDoesNotSuppressTheDefault) {
   std::vector<std::string> lines = caller_lines(only_request());
   // The search for "User-Agent: " is case-sensitive, so the default line is
   // sent as well.
-  EXPECT_NE(std::find(lines.begin(), lines.end(), kUserAgent), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), kDefaultLines[0]), lines.end());
 }
 
 TEST_F(PageRequest, AcceptCompressedAnnouncesGzipAndInflates) {
@@ -194,22 +214,9 @@ TEST_F(PageRequest, CertificateFromAnUnknownAuthorityIsRefused) {
   EXPECT_TRUE(headers.empty());
 }
 
-TEST_F(PageRequest, RedirectFromHttpToHttpsIsFollowed) {
-  EXPECT_EQ(get("http://www.clipdex.com/to-https"), "landed on https /landing");
-  std::vector<LoggedRequest> r = log_.since();
-  ASSERT_EQ(r.size(), 2u);
-  EXPECT_EQ(r[0].scheme, "http");
-  EXPECT_EQ(r[1].scheme, "https");
-  EXPECT_EQ(r[1].request_line(), "GET /landing HTTP/1.1");
-}
+TEST_F(PageRequest, RedirectFromHttpToHttpsIsFollowed) { expect_redirect_followed("http", "https"); }
 
-TEST_F(PageRequest, RedirectFromHttpsToHttpIsFollowed) {
-  EXPECT_EQ(get("https://www.clipdex.com/to-http"), "landed on http /landing");
-  std::vector<LoggedRequest> r = log_.since();
-  ASSERT_EQ(r.size(), 2u);
-  EXPECT_EQ(r[0].scheme, "https");
-  EXPECT_EQ(r[1].scheme, "http");
-}
+TEST_F(PageRequest, RedirectFromHttpsToHttpIsFollowed) { expect_redirect_followed("https", "http"); }
 
 // --- Cookies and output variables ------------------------------------------------------
 
@@ -335,38 +342,49 @@ TEST_F(PageRequest, WaitThatRunsOutKeepsWaitingForTheWorker) {
 
 // --- Whole answers and parts of answers ----------------------------------------------------------
 
-struct WholeCase {
+struct AnswerCase {
   const char* name;
   const char* address;
-  bool whole;
   int32_t status;
 };
-class Completeness : public PageRequest, public ::testing::WithParamInterface<WholeCase> {};
+const auto kAnswerName = [](const ::testing::TestParamInfo<AnswerCase>& i) { return std::string(i.param.name); };
 
-TEST_P(Completeness, TellsAWholeAnswerFromAPartOfOne) {
-  PageAnswer a = request_page(Text::copy(GetParam().address));
-  EXPECT_EQ(a.whole, GetParam().whole);
-  EXPECT_EQ(a.status_code, GetParam().status);
+// The answer as the logic gets it: whether it came whole, and its status.
+void expect_answer(const AnswerCase& c, bool whole) {
+  PageAnswer a = request_page(Text::copy(c.address));
+  EXPECT_EQ(a.whole, whole);
+  EXPECT_EQ(a.status_code, c.status);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, Completeness,
-    ::testing::Values(WholeCase{"Plain", "http://www.clipdex.com/plain", true, 200},
-                      WholeCase{"Https", "https://www.clipdex.com/plain", true, 200},
-                      WholeCase{"Empty", "http://www.clipdex.com/empty", true, 200},
-                      WholeCase{"ErrorStatus", "http://www.clipdex.com/missing", true, 404},
-                      WholeCase{"Gzip", "http://www.clipdex.com/whole/gzip", true, 200},
-                      WholeCase{"Chunked", "http://www.clipdex.com/chunked", true, 200},
-                      WholeCase{"WithoutLength", "http://www.clipdex.com/whole/no-length", true, 200},
-                      WholeCase{"CutWithLength", "http://www.clipdex.com/part/cut", false, 200},
-                      WholeCase{"CutWithLengthHttps", "https://www.clipdex.com/part/cut", false, 200},
-                      WholeCase{"ResetMidway", "http://www.clipdex.com/part/reset", false, 200},
-                      WholeCase{"ResetMidwayHttps", "https://www.clipdex.com/part/reset", false, 200},
-                      WholeCase{"GzipWithoutTrailer", "http://www.clipdex.com/part/gzip-no-trailer", false, 200},
-                      WholeCase{"GzipCutWithLength", "http://www.clipdex.com/part/gzip-cut", false, 200},
-                      WholeCase{"ChunkedReset", "http://www.clipdex.com/part/chunked-reset", false, 200},
-                      WholeCase{"Unreachable", "http://www.clipdex.com:81/plain", false, 0}),
-    [](const ::testing::TestParamInfo<WholeCase>& i) { return std::string(i.param.name); });
+class WholeAnswer : public PageRequest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(WholeAnswer, IsToldWhole) { expect_answer(GetParam(), true); }
+
+INSTANTIATE_TEST_SUITE_P(Answers, WholeAnswer,
+                         ::testing::Values(AnswerCase{"Plain", "http://www.clipdex.com/plain", 200},
+                                           AnswerCase{"Https", "https://www.clipdex.com/plain", 200},
+                                           AnswerCase{"Empty", "http://www.clipdex.com/empty", 200},
+                                           AnswerCase{"ErrorStatus", "http://www.clipdex.com/missing", 404},
+                                           AnswerCase{"Gzip", "http://www.clipdex.com/whole/gzip", 200},
+                                           AnswerCase{"Chunked", "http://www.clipdex.com/chunked", 200},
+                                           AnswerCase{"WithoutLength", "http://www.clipdex.com/whole/no-length", 200}),
+                         kAnswerName);
+
+// Every part here came after a status line of 200.
+class PartOfAnAnswer : public PageRequest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PartOfAnAnswer, IsNeverToldWhole) { expect_answer({"part", GetParam(), 200}, false); }
+
+INSTANTIATE_TEST_SUITE_P(Answers, PartOfAnAnswer,
+                         ::testing::Values("http://www.clipdex.com/part/cut", "https://www.clipdex.com/part/cut",
+                                           "http://www.clipdex.com/part/reset", "https://www.clipdex.com/part/reset",
+                                           "http://www.clipdex.com/part/gzip-no-trailer",
+                                           "http://www.clipdex.com/part/gzip-cut",
+                                           "http://www.clipdex.com/part/chunked-reset"));
+
+TEST_F(PageRequest, NoAnswerIsNeverWholeAndHasNoStatus) {
+  expect_answer({"unreachable", "http://www.clipdex.com:81/plain", 0}, false);
+}
 
 TEST_F(PageRequest, PartOfABodyStillDecodesAsFarAsItCame) {
   PageAnswer a = request_page(Text::copy("http://www.clipdex.com/part/cut"));
@@ -442,11 +460,21 @@ struct Poster {
   HWND window;
   DWORD thread_id;
   bool quit;
+  const RequestLog* log;
+  bool request_seen = false;
 };
 
+// Posts once the server has the request: it holds its answer for 3 s then,
+// and the caller is waiting for it.
 DWORD WINAPI post_later(LPVOID p) {
   auto* poster = static_cast<Poster*>(p);
-  Sleep(1000);  // the server holds its answer for 3 s
+  poster->request_seen = probe::wait_until(
+      [&] {
+        for (const LoggedRequest& r : poster->log->since())
+          if (r.request_line() == "GET /slow HTTP/1.1") return true;
+        return false;
+      },
+      10000);
   PostMessageA(poster->window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
   PostMessageA(poster->window, WM_APP + 7, 0, 0);
   if (poster->quit) PostThreadMessageA(poster->thread_id, WM_QUIT, 42, 0);
@@ -472,12 +500,13 @@ class Responsiveness : public PageRequest {
     if (window_) DestroyWindow(window_);
   }
   std::string slow_request_with_posts(bool quit) {
-    Poster p{window_, GetCurrentThreadId(), quit};
+    Poster p{window_, GetCurrentThreadId(), quit, &log_};
     HANDLE t = CreateThread(nullptr, 0, post_later, &p, 0, nullptr);
     std::string page = get("http://www.clipdex.com/slow");
     events_.push_back("returned");
-    WaitForSingleObject(t, 10000);
+    EXPECT_EQ(WaitForSingleObject(t, 20000), WAIT_OBJECT_0);
     CloseHandle(t);
+    EXPECT_TRUE(p.request_seen) << "the server never logged the request";
     return page;
   }
   HWND window_ = nullptr;

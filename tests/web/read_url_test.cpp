@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/browser_window.h"
+#include "tests/support/win_probe.h"
 #include "tests/web/net_support.h"
 #include "web/read_url.h"
 
@@ -229,12 +231,8 @@ std::string temp_path(const char* name) {
   return std::string(dir) + name;
 }
 
-bool wait_for_file(const std::string& path, DWORD timeout_ms) {
-  for (DWORD waited = 0; waited < timeout_ms; waited += 100) {
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-    Sleep(100);
-  }
-  return false;
+bool wait_for_file(const std::string& path, int timeout_ms) {
+  return probe::wait_until([&] { return probe::exists(path); }, timeout_ms);
 }
 
 // A script the shell's "open" verb runs; it leaves a marker file behind.
@@ -259,19 +257,12 @@ TEST(OpenInBrowser, AddressIsOpenedWithoutAnOwnerWindow) {
 }
 
 TEST(OpenInBrowser, AddressIsOpenedWithTheBrowserWindowAsOwner) {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "CxFakeBrowser";
-  RegisterClassA(&wc);
-  HWND browser = CreateWindowExA(0, "CxFakeBrowser", "Microsoft Internet Explorer", WS_OVERLAPPEDWINDOW, 0, 0, 100,
-                                 100, nullptr, nullptr, wc.hInstance, nullptr);
-  ASSERT_NE(browser, nullptr);
+  probe::FakeBrowserWindow browser;
+  ASSERT_NE(browser.get(), nullptr);
   std::string marker;
   Text script = Text::copy(marker_script("owned", &marker));
   open_in_browser(&script);
   EXPECT_TRUE(wait_for_file(marker, 30000));
-  DestroyWindow(browser);
 }
 
 }  // namespace
