@@ -12,6 +12,7 @@
 #include "app/escape_decoding.h"
 #include "services/automation.h"
 #include "services/codepage.h"
+#include "services/runtime.h"
 #include "tests/app/escape_cases.h"
 
 namespace cx {
@@ -174,6 +175,35 @@ TEST_F(EscapeScript, TheEngineAcceptsTheRestrictedSettings) {
   EXPECT_TRUE(object_set_property(&engine, T("UseSafeSubset"), cell_bool(true)));
   EXPECT_TRUE(object_set_property(&engine, T("Language"), cell_text("JScript")));
   EXPECT_NE(object_call_number(&engine, T("UseSafeSubset")), 0.0);
+}
+
+// ---------------------------------------------------------------------------
+// The window's turns while an answer is decoded come from the fallback, which
+// runs only when the engine gives nothing: an answer the engine decodes costs
+// no turn, however long.
+
+int g_turns = 0;
+
+TEST_F(EscapeScript, TheFallbackAndItsTurnsComeOnlyWhenTheEngineGivesNothing) {
+  runtime_hooks().process_events = [] { ++g_turns; };
+  std::string tiles, expected;
+  for (int i = 0; i < 400; ++i) {
+    tiles += "\\u003cli\\u003e\\u4e2d" + std::to_string(i);
+    expected += "<li>中" + std::to_string(i);
+  }
+  g_turns = 0;
+  EXPECT_EQ(S(decode_escapes(T(tiles))), expected);
+  EXPECT_EQ(g_turns, 0);
+
+  // Zero characters are dropped from the engine's result, so an answer of
+  // nothing else leaves it empty; the fallback then reads the whole answer,
+  // a turn at least every 256 characters.
+  std::string zeros;
+  for (int i = 0; i < 1000; ++i) zeros += "\\u0000";
+  g_turns = 0;
+  EXPECT_EQ(S(decode_escapes(T(zeros))), "");
+  EXPECT_GE(g_turns, int(zeros.size()) / 256);
+  runtime_hooks().process_events = nullptr;
 }
 
 // ---------------------------------------------------------------------------
