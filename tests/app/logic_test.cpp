@@ -406,7 +406,9 @@ TEST_F(Logic, ContinuationFailingThreeTimesKeepsRowsAndSaysTheListMayBeIncomplet
   // Each repeat comes after the usual wait.
   auto& j = world().journal;
   for (size_t i = 1; i < j.size(); ++i) {
-    if (j[i] == "request " + kBase + "/p2") EXPECT_EQ(j[i - 1], "wait 2000");
+    if (j[i] == "request " + kBase + "/p2") {
+      EXPECT_EQ(j[i - 1], "wait 2000");
+    }
   }
 }
 
