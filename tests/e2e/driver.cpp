@@ -170,14 +170,23 @@ HWND find_main_window();
 // is outstanding, no-op messages posted to the main window wake that wait.
 // When the sent message has reached the program's queue cannot be seen from
 // here (a post before it wakes the wait too early), so the posts repeat at
-// the poll interval until the answer is in.
+// the poll interval until the answer is in. Between sends the nudger sleeps
+// until the next send wakes it; a send finds it awake in the usual case of
+// many sends in a row (reading the list) and then costs nothing more.
 std::atomic<HWND> g_nudge_target{nullptr};
-const HANDLE g_send_outstanding = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+std::atomic<bool> g_nudger_asleep{false};
+const HANDLE g_wake_nudger = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 
 DWORD WINAPI nudger(void*) {
   for (;;) {
-    WaitForSingleObject(g_send_outstanding, INFINITE);
-    if (HWND h = g_nudge_target.load()) PostMessageA(h, WM_NULL, 0, 0);
+    if (HWND h = g_nudge_target.load()) {
+      PostMessageA(h, WM_NULL, 0, 0);
+    } else {
+      g_nudger_asleep = true;
+      // Looked at again once asleep: a send that began in between is not missed.
+      if (!g_nudge_target.load()) WaitForSingleObject(g_wake_nudger, INFINITE);
+      g_nudger_asleep = false;
+    }
     pause_between_polls();
   }
 }
@@ -189,9 +198,8 @@ bool send_to_program(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT timeout_ms, DW
   static HWND main = nullptr;
   if (!main || !IsWindow(main)) main = find_main_window();
   g_nudge_target = main;
-  SetEvent(g_send_outstanding);
+  if (g_nudger_asleep.exchange(false)) SetEvent(g_wake_nudger);
   const BOOL ok = SendMessageTimeoutA(h, msg, wp, lp, SMTO_NORMAL, timeout_ms, result);
-  ResetEvent(g_send_outstanding);
   g_nudge_target = nullptr;
   return ok != FALSE;
 }
