@@ -42,14 +42,7 @@ host_runs_x86() {
   return 1
 }
 
-# Waits up to $2 seconds for the condition command $1 to succeed.
-wait_for() {
-  local cond=$1 limit=$2 end=$((SECONDS + $2))
-  until eval "$cond"; do
-    [ "$SECONDS" -lt "$end" ] || return 1
-    sleep 0.1
-  done
-}
+source "$CX_ROOT/scripts/wait_for.sh"
 
 # Starts Xvfb on the first free display from number $1 on, exports DISPLAY
 # and leaves the server's PID in XVFB_PID (the caller stops it). Returns once

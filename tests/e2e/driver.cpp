@@ -17,7 +17,6 @@
 //   wait-button:E:TEXT    the fetch button reads TEXT and is enabled (E=1) or not (E=0)
 //   wait-log:N:TEXT       the fixture's request log ($CX_FIXTURE_LOG) holds TEXT N times
 //   wait-progress:TEXT    the progress label reads TEXT
-//   sleep:MS
 //   touch:PATH            create the (empty) file PATH
 //   state                 print the button, labels, option boxes and row count
 //   rows                  print every row of the list
@@ -79,14 +78,18 @@ PROCESS_INFORMATION g_child{};
 bool g_started = false;
 int g_boxes_answered = 0;
 
+// Two lower-case digits a byte; "-" stands for the empty text. Written in
+// place: the rows of a large channel are millions of bytes.
 std::string hex(const std::string& s) {
+  if (s.empty()) return "-";
   static const char digits[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned char c : s) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
+  std::string out(2 * s.size(), '0');
+  for (size_t i = 0; i < s.size(); ++i) {
+    const unsigned char c = s[i];
+    out[2 * i] = digits[c >> 4];
+    out[2 * i + 1] = digits[c & 15];
   }
-  return out.empty() ? "-" : out;
+  return out;
 }
 
 std::string unhex_arg(const std::string& arg) {
@@ -116,6 +119,27 @@ void say(const char* fmt, ...) {
 }
 
 bool child_ended() { return g_started && WaitForSingleObject(g_child.hProcess, 0) == WAIT_OBJECT_0; }
+
+// --- waiting ----------------------------------------------------------------------
+// The program's windows, captions and pixels and the fixture's request log
+// signal nothing the driver could block on, so every wait of the driver
+// polls its condition here. 20 ms is short against anything a user sees and
+// against the program's own waits, and long enough not to take the
+// processor from the program.
+const DWORD kPollMs = 20;
+
+void pause_between_polls() { Sleep(kPollMs); }
+
+// Polls cond until it holds (true) or limit_ms have passed (false).
+template <class F>
+bool poll_until(F cond, DWORD limit_ms) {
+  const DWORD t0 = GetTickCount();
+  for (;;) {
+    if (cond()) return true;
+    if (GetTickCount() - t0 > limit_ms) return false;
+    pause_between_polls();
+  }
+}
 
 // --- windows of the program ---------------------------------------------------
 
@@ -149,12 +173,26 @@ HWND find_main_window();
 // The program waits for its transfers with a wake mask that leaves out sent
 // messages, so a message of ours could wait for the whole transfer. While one
 // is outstanding, no-op messages posted to the main window wake that wait.
+// When the sent message has reached the program's queue cannot be seen from
+// here (a post before it wakes the wait too early), so the posts repeat at
+// the poll interval until the answer is in. Between sends the nudger sleeps
+// until the next send wakes it; a send finds it awake in the usual case of
+// many sends in a row (reading the list) and then costs nothing more.
 std::atomic<HWND> g_nudge_target{nullptr};
+std::atomic<bool> g_nudger_asleep{false};
+const HANDLE g_wake_nudger = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 
 DWORD WINAPI nudger(void*) {
   for (;;) {
-    if (HWND h = g_nudge_target.load()) PostMessageA(h, WM_NULL, 0, 0);
-    Sleep(30);
+    if (HWND h = g_nudge_target.load()) {
+      PostMessageA(h, WM_NULL, 0, 0);
+    } else {
+      g_nudger_asleep = true;
+      // Looked at again once asleep: a send that began in between is not missed.
+      if (!g_nudge_target.load()) WaitForSingleObject(g_wake_nudger, INFINITE);
+      g_nudger_asleep = false;
+    }
+    pause_between_polls();
   }
 }
 
@@ -165,6 +203,7 @@ bool send_to_program(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT timeout_ms, DW
   static HWND main = nullptr;
   if (!main || !IsWindow(main)) main = find_main_window();
   g_nudge_target = main;
+  if (g_nudger_asleep.exchange(false)) SetEvent(g_wake_nudger);
   const BOOL ok = SendMessageTimeoutA(h, msg, wp, lp, SMTO_NORMAL, timeout_ms, result);
   g_nudge_target = nullptr;
   return ok != FALSE;
@@ -264,29 +303,27 @@ int answer_message_boxes() {
     const std::string text = window_text_now(GetDlgItem(box, kBoxTextId));
     say("box %s main_visible=%d", hex(text).c_str(), main && IsWindowVisible(main) ? 1 : 0);
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
-    const DWORD t0 = GetTickCount();
-    while (IsWindow(box) && IsWindowVisible(box)) {
-      if (GetTickCount() - t0 > g_timeout_ms) fail("message box does not close");
-      Sleep(20);
-    }
+    if (!poll_until([box] { return !IsWindow(box) || !IsWindowVisible(box); }, g_timeout_ms))
+      fail("message box does not close");
     ++answered;
     ++g_boxes_answered;
   }
   return answered;
 }
 
-// Polls cond every 20 ms, answering message boxes meanwhile.
+// Waits until cond holds, answering message boxes meanwhile; the program's
+// end or the time-out ends the driver.
 template <class F>
-void wait_for(const char* what, F cond, DWORD timeout_ms = 0) {
-  const DWORD limit = timeout_ms ? timeout_ms : g_timeout_ms;
-  const DWORD t0 = GetTickCount();
-  for (;;) {
-    answer_message_boxes();
-    if (cond()) return;
-    if (child_ended()) fail(std::string("program ended while waiting: ") + what);
-    if (GetTickCount() - t0 > limit) fail(std::string("timed out: ") + what);
-    Sleep(20);
-  }
+void wait_for(const std::string& what, F cond) {
+  const bool held = poll_until(
+      [&] {
+        answer_message_boxes();
+        if (cond()) return true;
+        if (child_ended()) fail("program ended while waiting: " + what);
+        return false;
+      },
+      g_timeout_ms);
+  if (!held) fail("timed out: " + what);
 }
 
 void click(HWND h) { PostMessageA(h, BM_CLICK, 0, 0); }
@@ -444,12 +481,13 @@ void step_timed_run() {
   QueryPerformanceCounter(&start);
   click(b);
   step_wait_running();
-  const DWORD t0 = GetTickCount();
-  while (!(window_text_now(b) == kFetchCaption && IsWindowEnabled(b))) {
-    if (child_ended()) fail("program ended during the run");
-    if (GetTickCount() - t0 > 10 * g_timeout_ms) fail("timed out: the run to end");
-    Sleep(5);
-  }
+  const bool ended = poll_until(
+      [b] {
+        if (child_ended()) fail("program ended during the run");
+        return window_text_now(b) == kFetchCaption && IsWindowEnabled(b);
+      },
+      10 * g_timeout_ms);
+  if (!ended) fail("timed out: the run to end");
   round_trip();
   QueryPerformanceCounter(&end);
   say("timed %.0f", 1000.0 * double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart));
@@ -539,13 +577,20 @@ void step_save(const std::string* path) {
   wait_for("the export message", [&] { return g_boxes_answered > boxes_before; });
 }
 
-// Copies the window's screen area into a 24-bit BMP file.
-void step_shot(const std::string& path) {
-  HWND main = main_window();
-  round_trip();
-  Sleep(300);  // let the last repaint reach the screen
-  RECT r{};
-  GetWindowRect(main, &r);
+BOOL CALLBACK note_update_region(HWND h, LPARAM p) {
+  if (GetUpdateRect(h, nullptr, FALSE)) *reinterpret_cast<bool*>(p) = true;
+  return TRUE;
+}
+
+// Neither the window nor any of its controls has a region left to paint.
+bool fully_painted(HWND main) {
+  bool pending = GetUpdateRect(main, nullptr, FALSE) != FALSE;
+  EnumChildWindows(main, note_update_region, reinterpret_cast<LPARAM>(&pending));
+  return !pending;
+}
+
+// The screen's pixels under rectangle r, as the rows of a 24-bit bottom-up DIB.
+std::vector<char> screen_pixels(const RECT& r, BITMAPINFOHEADER& bi) {
   const int w = r.right - r.left, h = r.bottom - r.top;
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);
@@ -553,7 +598,7 @@ void step_shot(const std::string& path) {
   HGDIOBJ old = SelectObject(mem, bmp);
   BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
   SelectObject(mem, old);
-  BITMAPINFOHEADER bi{};
+  bi = BITMAPINFOHEADER{};
   bi.biSize = sizeof bi;
   bi.biWidth = w;
   bi.biHeight = h;
@@ -566,6 +611,26 @@ void step_shot(const std::string& path) {
   DeleteObject(bmp);
   DeleteDC(mem);
   ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// Copies the window's screen area into a 24-bit BMP file. The picture is
+// taken once the window has nothing left to paint and two readings of the
+// screen agree: what the program painted last has reached the screen.
+void step_shot(const std::string& path) {
+  HWND main = main_window();
+  RECT r{};
+  BITMAPINFOHEADER bi{};
+  std::vector<char> pixels;
+  wait_for("the window's pixels to settle", [&] {
+    round_trip();
+    if (!fully_painted(main)) return false;
+    GetWindowRect(main, &r);
+    std::vector<char> now = screen_pixels(r, bi);
+    const bool settled = now == pixels;
+    pixels = std::move(now);
+    return settled;
+  });
   BITMAPFILEHEADER bf{};
   bf.bfType = 0x4D42;
   bf.bfOffBits = sizeof bf + sizeof bi;
@@ -576,16 +641,18 @@ void step_shot(const std::string& path) {
   std::fwrite(&bi, sizeof bi, 1, f);
   std::fwrite(pixels.data(), 1, pixels.size(), f);
   std::fclose(f);
-  say("shot %dx%d", w, h);
+  say("shot %dx%d", static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top));
 }
 
 void step_close() {
   PostMessageA(main_window(), WM_CLOSE, 0, 0);
-  const DWORD t0 = GetTickCount();
-  while (WaitForSingleObject(g_child.hProcess, 20) == WAIT_TIMEOUT) {
-    answer_message_boxes();
-    if (GetTickCount() - t0 > g_timeout_ms) fail("program does not end after WM_CLOSE");
-  }
+  const bool ended = poll_until(
+      [] {
+        answer_message_boxes();
+        return WaitForSingleObject(g_child.hProcess, 0) == WAIT_OBJECT_0;
+      },
+      g_timeout_ms);
+  if (!ended) fail("program does not end after WM_CLOSE");
   DWORD code = 0;
   GetExitCodeProcess(g_child.hProcess, &code);
   say("exit %ld", static_cast<long>(code));
@@ -644,7 +711,7 @@ void run_step(const std::string& step) {
     if (c2 == std::string::npos) fail("wait-log needs N:TEXT");
     const int n = std::atoi(arg.substr(0, c2).c_str());
     const std::string text = unhex_arg(arg.substr(c2 + 1));
-    wait_for(("the request log to show " + text).c_str(), [&] { return occurrences(read_log(), text) >= n; });
+    wait_for("the request log to show " + text, [&] { return occurrences(read_log(), text) >= n; });
   } else if (name == "wait-progress") {
     const std::string text = unhex_arg(arg);
     wait_for("the progress text", [&] { return text_of(control(kProgressLabel)) == text; });
@@ -653,8 +720,6 @@ void run_step(const std::string& step) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) fail("cannot create " + path);
     std::fclose(f);
-  } else if (name == "sleep") {
-    Sleep(std::atoi(arg.c_str()));
   } else if (name == "state") {
     step_state();
   } else if (name == "rows") {
