@@ -49,6 +49,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/win_probe.h"
+
 namespace {
 
 const char* const kMainCaption = "Clipdex视频地址批量获取工具 v1.0";
@@ -123,12 +125,8 @@ bool child_ended() { return g_started && WaitForSingleObject(g_child.hProcess, 0
 // --- waiting ----------------------------------------------------------------------
 // The program's windows, captions and pixels and the fixture's request log
 // signal nothing the driver could block on, so every wait of the driver
-// polls its condition here. 20 ms is short against anything a user sees and
-// against the program's own waits, and long enough not to take the
-// processor from the program.
-const DWORD kPollMs = 20;
-
-void pause_between_polls() { Sleep(kPollMs); }
+// polls its condition, at the tests' one poll interval.
+using probe::pause_between_polls;
 
 // Polls cond until it holds (true) or limit_ms have passed (false).
 template <class F>

@@ -42,14 +42,20 @@ inline bool pump_until(const std::function<bool()>& done, int ms) {
   }
 }
 
-// Waits without pumping (for windows of other threads or processes, whose
-// changes send this thread no message to wake on). The one poll interval of
-// the tests: short enough not to slow them, long enough not to spin.
+// The one poll interval of the test programs, for conditions that signal
+// nothing a test could block on (windows of other threads or processes,
+// captions, pixels, files another process writes): short against anything a
+// user sees and against the program's own waits, long enough not to take the
+// processor from the program under test.
+constexpr DWORD kPollMs = 20;
+inline void pause_between_polls() { Sleep(kPollMs); }
+
+// Waits without pumping, looking again after each poll interval.
 inline bool wait_until(const std::function<bool()>& done, int ms) {
   DWORD start = GetTickCount();
   while (!done()) {
     if (GetTickCount() - start > DWORD(ms)) return false;
-    Sleep(20);
+    pause_between_polls();
   }
   return true;
 }
