@@ -13,6 +13,13 @@
 namespace cx {
 
 namespace {
+// Message-box style bits, as the platform numbers them.
+constexpr uint32_t kBoxErrorIcon = 0x10;
+constexpr uint32_t kBoxSystemModal = 0x1000;
+constexpr uint32_t kBoxTaskModal = 0x2000;  // every box: no window of the program takes input meanwhile
+}  // namespace
+
+namespace {
 
 const char* const kErrorTexts[] = {
     "",
@@ -97,7 +104,7 @@ void runtime_error(const char* text, int32_t code) {
   }
   // Task-modal: the program's windows take no input while the report is up,
   // so no handler can start behind a fatal error.
-  detail::show_box(msg.c_str(), "错误", 0x10 /* error icon */ | 0x2000 /* task-modal */, nullptr);
+  detail::show_box(msg.c_str(), "错误", kBoxErrorIcon | kBoxTaskModal, nullptr);
   runtime_shutdown();
   detail::platform_exit(-1);
 }
@@ -131,7 +138,7 @@ void free_declared_libraries() {
 
 uint32_t message_box_style(int32_t buttons) {
   uint32_t style = uint32_t(buttons);
-  if ((style & 0x1000u) == 0) style |= 0x2000u;  // task-modal unless system-modal
+  if ((style & kBoxSystemModal) == 0) style |= kBoxTaskModal;
   return style;
 }
 

@@ -95,17 +95,6 @@ std::string escape_control_bytes(const std::string& address) {
   return out;
 }
 
-// The Content-Length value as a number; -1 unless it is all decimal digits.
-int64_t announced_length(const std::string& v) {
-  if (v.empty() || v.size() > 18) return -1;
-  int64_t n = 0;
-  for (char c : v) {
-    if (c < '0' || c > '9') return -1;
-    n = n * 10 + (c - '0');
-  }
-  return n;
-}
-
 bool is_white(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 std::string upper_ascii(std::string s) {
@@ -124,7 +113,7 @@ void append_default(std::string& headers, const char* key, const std::string& li
 void read_response(HINTERNET request, TransferRecord& r) {
   std::string v;
   if (web::query_header(request, HTTP_QUERY_STATUS_CODE, v)) r.status_code = std::atoi(v.c_str());
-  if (web::query_header(request, HTTP_QUERY_CONTENT_LENGTH, v)) r.announced_length = announced_length(v);
+  r.announced_length = web::announced_length(request);
   if (web::query_header(request, HTTP_QUERY_RAW_HEADERS_CRLF, v)) r.raw_headers = v;
   if (web::query_header(request, HTTP_QUERY_CONTENT_TYPE, v)) r.content_type = v;
   if (web::query_header(request, HTTP_QUERY_CONTENT_ENCODING, v)) {

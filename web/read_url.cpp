@@ -108,13 +108,8 @@ Bytes read_url(const Text& address, ReadUrlOutcome* outcome) {
   if (!HttpSendRequestA(request.get(), kAcceptAll, DWORD(sizeof kAcceptAll - 1), nullptr, 0)) return Bytes();
 
   DWORD chunk = kUnknownLengthChunk;
-  char length_text[32] = {0};
-  DWORD length_size = sizeof length_text;
-  long long announced = -1;
-  if (HttpQueryInfoA(request.get(), HTTP_QUERY_CONTENT_LENGTH, length_text, &length_size, nullptr)) {
-    announced = std::strtoll(length_text, nullptr, 10);
-    if (announced > 0) chunk = announced >= kLargestChunk ? kLargestChunk : DWORD(announced) + 1;
-  }
+  const int64_t announced = web::announced_length(request.get());
+  if (announced > 0) chunk = announced >= kLargestChunk ? kLargestChunk : DWORD(announced) + 1;
 
   std::vector<uint8_t> out;
   std::vector<uint8_t> buffer(chunk);

@@ -62,4 +62,15 @@ bool query_header(HINTERNET request, DWORD level, std::string& value, DWORD* ind
   return true;
 }
 
+int64_t announced_length(HINTERNET request) {
+  std::string v;
+  if (!query_header(request, HTTP_QUERY_CONTENT_LENGTH, v) || v.empty() || v.size() > 18) return -1;
+  int64_t n = 0;
+  for (char c : v) {
+    if (c < '0' || c > '9') return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
 }  // namespace cx::web

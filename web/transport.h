@@ -37,6 +37,9 @@ bool split_url(const char* address, DWORD canonicalize_flags, UrlParts& out);
 // reads the value. `index` (may be null) enumerates repeated headers and is
 // advanced as WinInet does it. False when the header is absent.
 bool query_header(HINTERNET request, DWORD level, std::string& value, DWORD* index = nullptr);
+// The Content-Length the answer of request announces; -1 when it sends none
+// or one that is not all decimal digits.
+int64_t announced_length(HINTERNET request);
 
 }  // namespace cx::web
 
