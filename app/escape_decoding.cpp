@@ -83,6 +83,18 @@ size_t gbk_char_length(std::string_view s, size_t i) {
   return i + 1 < s.size() && is_trail(uint8_t(s[i + 1])) ? 2 : 0;
 }
 
+// The engine is given the answer a piece at a time. It keeps several UTF-16
+// copies of what it is given (the statement, its own copy of the source, the
+// parsed literal, the strings it builds), so a whole 1 MB answer at once made
+// the largest short-lived blocks of a run, about ten times the answer's size.
+// A piece's end follows kPieceGuard plain ASCII characters, none of them "%"
+// or a backslash: every escape of the literal and of unescape (six characters
+// at most) lies within one piece, and no double-byte character is cut, so the
+// pieces' results joined are the whole answer's result.
+constexpr size_t kPieceGuard = 8;
+
+bool plain_for_piece_end(uint8_t b) { return b < 0x80 && b != '%' && b != '\\'; }
+
 // The bytes a walk must look at: the ASCII ones given and every byte of 0x80
 // or more; the runs between them are copied whole.
 struct ByteSet {
@@ -337,6 +349,16 @@ Text build_decoding_script(const Text& prepared) {
   return body.take();
 }
 
+size_t script_piece_end(std::string_view prepared, size_t from) {
+  if (prepared.size() - from <= kScriptPieceBytes) return prepared.size();
+  size_t plain = 0;
+  for (size_t j = from + kScriptPieceBytes - kPieceGuard; j < prepared.size(); ++j) {
+    plain = plain_for_piece_end(uint8_t(prepared[j])) ? plain + 1 : 0;
+    if (plain == kPieceGuard) return j + 1;
+  }
+  return prepared.size();
+}
+
 // ---------------------------------------------------------------------------
 // The decoding itself
 
@@ -345,12 +367,9 @@ namespace {
 // Decodes the prepared answer with the script engine, or with the fallback
 // should the engine give nothing. The fallback decodes only then: its result
 // would otherwise be thrown away, and with it the thousands of turns of the
-// window it takes on a long answer. The script text is let go once loaded;
-// the engine's calls make the largest blocks of a page (the script as UTF-16
-// and the engine's own copies of it).
+// window it takes on a long answer. A piece the engine cannot load or run
+// leaves the whole answer to the fallback, as a failed whole script did.
 Text decode_prepared(Text t) {
-  Text script = build_decoding_script(t);
-
   call_declared(DECL_CO_INITIALIZE, nullptr);
   ObjectRecord engine;
   object_create(&engine, lit("ScriptControl"));
@@ -361,16 +380,29 @@ Text decode_prepared(Text t) {
   object_set_property(&engine, lit("UseSafeSubset"), cell_bool(true));
   object_set_property(&engine, lit("Language"), cell_text("JScript"));
 
-  Cell script_arg = cell_text(script);
-  object_call_number(&engine, lit("ExecuteStatement"), 1, &script_arg);
-  script = Text();
-  Cell function_name = cell_text("xx");
-  Text result = object_call_text(&engine, lit("Run"), 1, &function_name);
+  const std::string_view whole = t.view();
+  TextBlock decoded(whole.size());  // nothing decodes to more bytes than its escape
+  bool engine_failed = false;
+  for (size_t from = 0, to; from < whole.size() && !engine_failed; from = to) {
+    to = script_piece_end(whole, from);
+    Text script = build_decoding_script(Text::copy(whole.substr(from, to - from)));
+    Cell script_arg = cell_text(script);
+    object_call_number(&engine, lit("ExecuteStatement"), 1, &script_arg);
+    // Without this piece's function, Run would call the previous piece's.
+    engine_failed = object_call_status() != OBJ_OK;
+    script = Text();
+    if (engine_failed) break;
+    Cell function_name = cell_text("xx");
+    const Text piece = object_call_text(&engine, lit("Run"), 1, &function_name);
+    engine_failed = object_call_status() != OBJ_OK;
+    decoded.put(piece.view());
+  }
 
   object_clear(&engine);
   call_declared(DECL_CO_UNINITIALIZE);
 
-  if (result.empty()) result = percent_decode_fallback(t);
+  Text result = decoded.take();
+  if (engine_failed || result.empty()) result = percent_decode_fallback(t);
   t = Text();
   return restore_apostrophes_and_breaks(result);
 }

@@ -3,7 +3,9 @@
 // decoder of its own as the fallback.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "services/value.h"
 
@@ -38,5 +40,14 @@ Text prepare_escaped_answer(const Text& input);
 // line break, no backslash that could reach the closing quote, and no lead
 // byte that the code-page conversion could pair with a byte of the script.
 Text build_decoding_script(const Text& prepared);
+
+// The script engine decodes a long answer in pieces of about this many bytes.
+constexpr size_t kScriptPieceBytes = 64 * 1024;
+
+// Where the piece of `prepared` that starts at `from` ends: its end, when no
+// more than kScriptPieceBytes are left; otherwise the first place at or behind
+// from + kScriptPieceBytes that follows eight plain ASCII characters (no "%",
+// no backslash), or the end should there be none. No escape spans two pieces.
+size_t script_piece_end(std::string_view prepared, size_t from);
 
 }  // namespace cx

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -204,6 +205,47 @@ TEST_F(EscapeScript, TheFallbackAndItsTurnsComeOnlyWhenTheEngineGivesNothing) {
   EXPECT_EQ(S(decode_escapes(T(zeros))), "");
   EXPECT_GE(g_turns, int(zeros.size()) / 256);
   runtime_hooks().process_events = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// A long answer reaches the engine in pieces; what comes back is what the
+// whole answer means, whatever escape lies next to a piece's end.
+
+TEST_F(EscapeScript, ALongAnswerComesBackWholeFromItsPieces) {
+  struct Unit {
+    const char* escaped;
+    const char* decoded;
+  };
+  static const Unit units[] = {
+      {"\\u003c", "<"}, {"\\u4e2d", "中"}, {"%41", "A"},       {"\\\"", "\""},    {"\\/", "/"},
+      {"\\x41", "A"},   {"\\u0027", "'"},  {"\r\n", "\r\n"},   {"{$}", "\r\n"},   {"’", "'"},
+      {"'", "'"},       {"标", "标"},       {"%u4E2D", "中"},   {"\\u0000", ""},   {"\\\\", "\\"},
+      {"%25", "%"},     {"%%41", "%A"},     {"\\0", ""},        {"\\n", "\n"},     {"%u00e9", "\xa8\xa6"}};
+  std::mt19937 rng(8);
+  std::uniform_int_distribution<int> pick(0, int(std::size(units)) - 1), run(0, 10);
+  struct CountTurns {
+    CountTurns() { runtime_hooks().process_events = [] { ++g_turns; }; }
+    ~CountTurns() { runtime_hooks().process_events = nullptr; }
+  } counting;
+  g_turns = 0;
+  for (int round = 0; round < 12; ++round) {
+    std::string answer = "x", expected = "x";  // not a CR first: that one is dropped
+    while (answer.size() < 3 * kScriptPieceBytes + 777 * size_t(round)) {
+      const Unit& u = units[size_t(pick(rng))];
+      // Not hexadecimal digits: a plain run must not extend the escape before it.
+      const std::string plain = std::string("ghijklmnop").substr(0, size_t(run(rng)));
+      answer += u.escaped + plain;
+      expected += u.decoded + plain;
+    }
+    const Text prepared = prepare_escaped_answer(T(answer));
+    size_t pieces = 0;
+    for (size_t from = 0; from < size_t(prepared.length()); from = script_piece_end(prepared.view(), from)) ++pieces;
+    ASSERT_GE(pieces, 3u);
+    const std::string decoded = S(decode_escapes(T(answer)));
+    ASSERT_EQ(decoded.size(), expected.size()) << "round " << round;
+    ASSERT_TRUE(decoded == expected) << "round " << round;
+  }
+  EXPECT_EQ(g_turns, 0) << "the engine decoded them, not the fallback";
 }
 
 // ---------------------------------------------------------------------------

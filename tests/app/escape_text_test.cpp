@@ -152,6 +152,75 @@ TEST(DecodingScript, EveryByteValueAfterEveryByteValue) {
 }
 
 // ---------------------------------------------------------------------------
+// A long answer goes to the engine in pieces; the pieces must read, at both
+// levels of escapes (the literal's and unescape's), as the whole answer does.
+
+// The literal's text of a decoding script: the script without head and tail.
+std::string literal_of(const Text& prepared) {
+  std::string script = S(build_decoding_script(prepared));
+  return script.substr(kHead.size(), script.size() - kHead.size() - kTail.size());
+}
+
+std::vector<std::string> pieces_of(const std::string& prepared) {
+  std::vector<std::string> pieces;
+  for (size_t from = 0, to; from < prepared.size(); from = to) {
+    to = script_piece_end(prepared, from);
+    EXPECT_GT(to, from);
+    if (to <= from) break;
+    pieces.push_back(prepared.substr(from, to - from));
+  }
+  return pieces;
+}
+
+// Escapes of every kind packed densely, with runs of plain characters of
+// every length up to ten between them: a piece's end lands next to escapes.
+std::string dense_answer(std::mt19937& rng, size_t size) {
+  static const std::vector<std::string> escapes = {
+      "%u4E2D", "%41", "%", "%u", "\\x41", "\\x4", "\\0", "\\00", "\\\"", "\\/", "\\\\", "\\n", "\\",
+      "中",     "\xa1\xaf", "{$}", "\x81", "\x80", "\r", "\n", "\\u0027", "'"};
+  std::uniform_int_distribution<int> pick(0, int(escapes.size()) - 1), run(0, 10);
+  std::string s;
+  while (s.size() < size) s += escapes[size_t(pick(rng))] + std::string("abcdefghij").substr(0, size_t(run(rng)));
+  return S(prepare_escaped_answer(T(s)));
+}
+
+TEST(ScriptPieces, JoinedTheyReadAsTheWholeAnswerAtBothLevels) {
+  std::mt19937 rng(5150);
+  for (int round = 0; round < 12; ++round) {
+    const std::string whole = dense_answer(rng, 3 * kScriptPieceBytes + 1000 * size_t(round));
+    const std::vector<std::string> pieces = pieces_of(whole);
+    ASSERT_GE(pieces.size(), 3u);
+    std::string joined, literals, decoded;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      if (i + 1 < pieces.size()) {
+        EXPECT_GE(pieces[i].size(), kScriptPieceBytes);
+      }
+      joined += pieces[i];
+      literals += literal_of(T(pieces[i]));
+      decoded += S(percent_decode_fallback(T(pieces[i])));
+    }
+    ASSERT_EQ(joined, whole);
+    EXPECT_TRUE(literals == literal_of(T(whole))) << "round " << round << ": a piece's end split a script escape";
+    EXPECT_TRUE(decoded == S(percent_decode_fallback(T(whole)))) << "round " << round << ": a piece's end split an escape";
+  }
+}
+
+TEST(ScriptPieces, ShortAnswersAndAnswersWithoutAPlainRunStayWhole) {
+  EXPECT_EQ(script_piece_end("", 0), 0u);
+  const std::string short_one(kScriptPieceBytes, 'a');
+  EXPECT_EQ(script_piece_end(short_one, 0), short_one.size());
+  // Escapes only: nowhere to end a piece safely, so the engine gets it all.
+  std::string escapes_only;
+  while (escapes_only.size() < 2 * kScriptPieceBytes) escapes_only += "%u4E2D";
+  EXPECT_EQ(script_piece_end(escapes_only, 0), escapes_only.size());
+  // Plain text: a piece ends right at its size.
+  const std::string plain(2 * kScriptPieceBytes + 5, 'a');
+  EXPECT_EQ(script_piece_end(plain, 0), kScriptPieceBytes);
+  EXPECT_EQ(script_piece_end(plain, kScriptPieceBytes), 2 * kScriptPieceBytes);
+  EXPECT_EQ(script_piece_end(plain, 2 * kScriptPieceBytes), plain.size());
+}
+
+// ---------------------------------------------------------------------------
 
 class PercentFallback : public ::testing::TestWithParam<Case> {};
 
