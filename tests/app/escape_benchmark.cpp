@@ -3,6 +3,7 @@
 // message handling must dispatch. Prints figures; sets no limits.
 #include <windows.h>
 #include <ole2.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <string>
@@ -57,6 +58,13 @@ std::string continuation_answer(size_t at_least) {
   return a + "\"}";
 }
 
+double peak_working_set_mb() {
+  PROCESS_MEMORY_COUNTERS m{};
+  m.cb = sizeof m;
+  GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m);
+  return double(m.PeakWorkingSetSize) / 1048576.0;
+}
+
 struct Timed {
   double ms;
   Text text;
@@ -95,6 +103,14 @@ int main() {
   Timed prepared = timed([&] { return cx::prepare_escaped_answer(answer); });
   std::printf("preparation: %.1f ms (%d bytes)\n", prepared.ms, prepared.text.length());
 
+  // The peak working set is a high-water mark, so what the engine needs for
+  // one answer shows only before anything larger has run: first the decoder
+  // as the program runs it (the engine given the answer in pieces), then the
+  // whole answer as one script. A short answer loads the engine beforehand.
+  cx::decode_escapes(Text::literal("x"));
+  const double peak_at_start = peak_working_set_mb();
+  Timed in_pieces = timed([&] { return cx::decode_escapes(answer); });
+  const double peak_in_pieces = peak_working_set_mb();
   Timed script = timed([&] {
     cx::ObjectRecord engine;
     cx::object_create(&engine, Text::literal("ScriptControl"));
@@ -107,7 +123,12 @@ int main() {
     cx::object_clear(&engine);
     return r;
   });
-  std::printf("script route alone: %.1f ms (%d bytes)\n", script.ms, script.text.length());
+  const double peak_whole = peak_working_set_mb();
+  std::printf("decode_escapes, the engine given pieces: %.1f ms (%d bytes); peak working set %.1f MB before, "
+              "%.1f MB after\n",
+              in_pieces.ms, in_pieces.text.length(), peak_at_start, peak_in_pieces);
+  std::printf("the whole answer as one script instead: %.1f ms (%d bytes); peak working set %.1f MB after\n",
+              script.ms, script.text.length(), peak_whole);
 
   // The fallback's own work, with the message handling replaced by nothing.
   cx::runtime_hooks().process_events = [] {};
