@@ -271,8 +271,7 @@ Text prepare_escaped_answer(const Text& input) {
   return as_converter_reads(t.view(), true);
 }
 
-Text build_decoding_script(const Text& prepared) {
-  std::string_view s = prepared.view();
+Text build_decoding_script(std::string_view s) {
   // No byte becomes more than two.
   TextBlock body(2 * s.size() + sizeof kScriptHead + sizeof kScriptTail);
   body.put(kScriptHead);
@@ -383,9 +382,9 @@ Text decode_prepared(Text t) {
   const std::string_view whole = t.view();
   TextBlock decoded(whole.size());  // nothing decodes to more bytes than its escape
   bool engine_failed = false;
-  for (size_t from = 0, to; from < whole.size() && !engine_failed; from = to) {
+  for (size_t from = 0, to; from < whole.size(); from = to) {
     to = script_piece_end(whole, from);
-    Text script = build_decoding_script(Text::copy(whole.substr(from, to - from)));
+    Text script = build_decoding_script(whole.substr(from, to - from));
     Cell script_arg = cell_text(script);
     object_call_number(&engine, lit("ExecuteStatement"), 1, &script_arg);
     // Without this piece's function, Run would call the previous piece's.
@@ -395,6 +394,7 @@ Text decode_prepared(Text t) {
     Cell function_name = cell_text("xx");
     const Text piece = object_call_text(&engine, lit("Run"), 1, &function_name);
     engine_failed = object_call_status() != OBJ_OK;
+    if (engine_failed) break;
     decoded.put(piece.view());
   }
 

@@ -17,9 +17,7 @@ namespace {
 constexpr uint32_t kBoxErrorIcon = 0x10;
 constexpr uint32_t kBoxSystemModal = 0x1000;
 constexpr uint32_t kBoxTaskModal = 0x2000;  // every box: no window of the program takes input meanwhile
-}  // namespace
 
-namespace {
 
 const char* const kErrorTexts[] = {
     "",
