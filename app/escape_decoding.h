@@ -39,8 +39,7 @@ Text prepare_escaped_answer(const Text& input);
 // holds, its text stays one string literal of the function: no apostrophe, no
 // line break, no backslash that could reach the closing quote, and no lead
 // byte that the code-page conversion could pair with a byte of the script.
-Text build_decoding_script(std::string_view prepared);
-inline Text build_decoding_script(const Text& prepared) { return build_decoding_script(prepared.view()); }
+Text build_decoding_script(const Text& prepared);
 
 // The script engine decodes a long answer in pieces of about this many bytes.
 constexpr size_t kScriptPieceBytes = 64 * 1024;
