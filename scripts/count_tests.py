@@ -16,6 +16,15 @@ RESULT = re.compile(r"^\s*\d+/\d+ Test\s+#(\d+): (\S+) \.+\**\s*(Passed|\*\*\*Fa
 LINE = re.compile(r"^(\d+): (.*)$")
 OK = re.compile(r"^\[       OK \] \S+ \(\d+ ms\)")
 FAILED = re.compile(r"^\[  FAILED  \] \S+.* \(\d+ ms\)$")
+# The Wine runner's mark before its second run of a program it took for hung
+# (scripts/wine-run.sh): only what follows the last such mark counts.
+RERUN = re.compile(r"^=== wine-run: \S+ run again after a hang$")
+
+
+def last_run(lines):
+    """The lines of the program's last run."""
+    marks = [i for i, line in enumerate(lines) if RERUN.match(line)]
+    return lines[marks[-1] + 1:] if marks else lines
 
 
 def main():
@@ -34,8 +43,12 @@ def main():
                 outputs.setdefault(m.group(1), []).append(m.group(2))
     passed = failed = 0
     failures = []
+    rerun = []
     for number, (name, ok) in sorted(results.items(), key=lambda kv: int(kv[0])):
         lines = outputs.get(number, [])
+        if any(RERUN.match(line) for line in lines):
+            rerun.append(name)
+            lines = last_run(lines)
         cases_ok = sum(1 for line in lines if OK.match(line))
         cases_failed = sum(1 for line in lines if FAILED.match(line))
         if cases_ok or cases_failed:
@@ -53,6 +66,8 @@ def main():
             failures.append(name)
     if failures:
         print("%s: failed: %s" % (label, ", ".join(failures)))
+    if rerun:
+        print("%s: hung, ended with the prefix's processes, run again: %s" % (label, ", ".join(rerun)))
     print("%s: %d passed, %d failed" % (label, passed, failed))
     return 0
 

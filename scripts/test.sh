@@ -21,12 +21,17 @@ trap cleanup EXIT
 start_private_display 90 || exit 1
 
 summaries=()
+# What each test that did not pass (or hung once) was doing, shown again just
+# before the summary (the full output stays in the tree's ctest.log).
+digests=()
 run_ctest() {  # label dir [ctest args]
-  local label=$1 dir=$2; shift 2
+  local label=$1 dir=$2 digest; shift 2
   echo "=== $label ==="
   ctest --test-dir "$dir" -V --timeout 900 "$@" >"$dir/ctest.log" 2>&1
   grep -E '^ *[0-9]+/[0-9]+ Test +#|tests passed|tests failed out of' "$dir/ctest.log"
   summaries+=("$(python3 "$CX_ROOT/scripts/count_tests.py" "$label" "$dir/ctest.log")")
+  digest=$(python3 "$CX_ROOT/scripts/failure_digest.py" "$dir/ctest.log")
+  [ -z "$digest" ] || digests+=("=== $label: what the failed or hung tests were doing ($dir/ctest.log)" "$digest")
 }
 
 run_ctest "native" "$CX_BUILD_NATIVE" -j2
@@ -78,6 +83,7 @@ line=$(grep -E '^fuzzers: [0-9]+ passed, [0-9]+ failed' "$CX_ROOT/build/fuzz.log
 summaries+=("${line:-fuzzers: 0 passed, 1 failed}")
 
 echo
+[ ${#digests[@]} -eq 0 ] || printf '%s\n' "${digests[@]}"
 echo "=== summary ==="
 echo "Windows architectures run under Wine: ${ran_arches[*]}"
 if [ ${#arches[@]} -eq 1 ]; then
