@@ -42,6 +42,18 @@ host_runs_x86() {
   return 1
 }
 
+# The processes of the prefix in WINEPREFIX, one PID a line: Wine's own
+# programs (the loaders and the wineserver) whose environment names the prefix.
+wine_prefix_pids() {
+  local p
+  for p in /proc/[0-9]*; do
+    case "$(readlink "$p/exe" 2>/dev/null)" in
+      "$(dirname "$CX_WINE")"/*)
+        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "${p#/proc/}" ;;
+    esac
+  done
+}
+
 source "$CX_ROOT/scripts/wait_for.sh"
 
 # Starts Xvfb on the first free display from number $1 on, exports DISPLAY

@@ -23,18 +23,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 [ -n "${CX_TEST_LIMIT:-}" ] || exec "$CX_WINE" "$@"
 
-# The processes of this prefix: Wine's own programs (the loaders and the
-# wineserver) whose environment names the prefix.
-prefix_pids() {
-  local p
-  for p in /proc/[0-9]*; do
-    case "$(readlink "$p/exe" 2>/dev/null)" in
-      "$(dirname "$CX_WINE")"/*)
-        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "${p#/proc/}" ;;
-    esac
-  done
-}
-
 # One run of the program within the limit; hung=1 (and 124) when it was
 # taken for hung.
 hung=0
@@ -58,7 +46,7 @@ run_within_limit() {
   fi
   echo "=== wine-run: $(basename "$1") still running after $CX_TEST_LIMIT s: taken for hung"
   echo "=== wine-run: the prefix's processes (pid, state, kernel wait, command)"
-  for p in $(prefix_pids); do
+  for p in $(wine_prefix_pids); do
     printf '%s %s %s %s\n' "$p" "$(awk '/^State:/ {print $2}' "/proc/$p/status" 2>/dev/null)" \
       "$(cat "/proc/$p/wchan" 2>/dev/null)" "$(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | cut -c1-120)"
   done
@@ -66,7 +54,7 @@ run_within_limit() {
   timeout -k 5 60 "$CX_WINE" winedbg --command "bt all" </dev/null 2>&1
   echo "=== wine-run: ending the prefix's processes"
   timeout -k 5 15 wineserver -k
-  for p in $(prefix_pids); do kill -KILL "$p" 2>/dev/null; done
+  for p in $(wine_prefix_pids); do kill -KILL "$p" 2>/dev/null; done
   kill -KILL "$program" 2>/dev/null
   wait "$program" 2>/dev/null
   hung=1

@@ -15,17 +15,6 @@ trap 'rm -rf "$work"' EXIT
 fail=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
 
-prefix_processes() {
-  local p n=0
-  for p in /proc/[0-9]*; do
-    case "$(readlink "$p/exe" 2>/dev/null)" in
-      "$(dirname "$CX_WINE")"/*)
-        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && n=$((n + 1)) ;;
-    esac
-  done
-  echo "$n"
-}
-
 # The output as CTest logs it (test #1), for the summary and the digest.
 as_ctest_log() {  # output result seconds
   sed 's/^/1: /' "$1"
@@ -45,7 +34,7 @@ check "and ran it again once" '[ "$(grep -c "hang_probe.exe run again after a ha
 check "the probe and its child are listed among the prefix processes" \
   '[ "$(grep -c "hang_probe.exe" "$work/out")" -ge 4 ]'
 check "the threads of the probe are backtraced" 'grep -q "Backtracing for thread .* (.*hang_probe.exe)" "$work/out"'
-check "no Wine process of the prefix is left" '[ "$(prefix_processes)" -eq 0 ]'
+check "no Wine process of the prefix is left" '[ -z "$(wine_prefix_pids)" ]'
 as_ctest_log "$work/out" "***Failed" "$took" >"$work/ctest.log"
 python3 "$ROOT/scripts/failure_digest.py" "$work/ctest.log" >"$work/digest"
 sed 's/^/digest| /' "$work/digest" | head -8
