@@ -16,7 +16,8 @@ RUN = re.compile(r"^\[ RUN      \] (\S+)")
 ENDED = re.compile(r"^\[  (?:     OK|FAILED ) \] (\S+) \(\d+ ms\)")
 FAILURE = re.compile(r"^(.*: Failure|.*error: .*|Expected.*|  Actual.*|Value of:.*|Which is:.*|.*still running after.*)$")
 THREAD = re.compile(r"^Backtracing for thread (\w+) in process \w+ \((.*)\):")
-FRAME = re.compile(r"^\s*=?>?\d+ 0x[0-9a-f]+ (\w+)[+(]")
+FRAME = re.compile(r"^\s*=?>?\d+ 0x[0-9a-f]+ ([\w:~]+)[+(]")
+LOCATION = re.compile(r"\[(?:[^\]]*\\)?([^\\\]]+:\d+)\] in ")
 # Frames every waiting thread shows: they say nothing about why it waits.
 PLUMBING = {"WaitForMultipleObjectsEx", "WaitForSingleObject", "WaitForSingleObjectEx", "BaseThreadInitThunk",
             "RtlUserThreadStart", "__wine_pop_frame", "_InterlockedCompareExchange", "spin_lock", "RtlWaitOnAddress",
@@ -35,8 +36,10 @@ def threads(lines):
             found.append((m.group(2).split("\\")[-1], m.group(1), []))
             continue
         m = FRAME.match(line)
-        if m and found and m.group(1) not in PLUMBING and len(found[-1][2]) < 6:
-            found[-1][2].append(m.group(1))
+        if m and found and m.group(1) not in PLUMBING and len(found[-1][2]) < 8:
+            # The file and line where the debugger knows them.
+            where = LOCATION.search(line)
+            found[-1][2].append(m.group(1) + (" (%s)" % where.group(1) if where else ""))
     return found
 
 

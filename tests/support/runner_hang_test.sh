@@ -43,6 +43,8 @@ check "the digest names the case that was running" \
   'grep -q "case still running at its end: HangProbe.WaitsForeverBesideItsChild" "$work/digest"'
 check "the digest shows the threads of the probe first" \
   'grep -m1 -E "^  \S+\.exe [0-9a-f]+: " "$work/digest" | grep -q "^  hang_probe.exe "'
+check "the digest names the function of the case and its line, from the test's debug information" \
+  'grep -q "HangProbe_WaitsForeverBesideItsChild_Test::TestBody (hang_probe.cpp:[0-9]*)" "$work/digest"'
 python3 "$ROOT/scripts/count_tests.py" probe "$work/ctest.log" >"$work/summary"
 check "the summary counts one failed case" 'grep -qx "probe: 0 passed, 1 failed" "$work/summary"'
 
