@@ -27,8 +27,9 @@ def last_run(lines):
     return lines[marks[-1] + 1:] if marks else lines
 
 
-def main():
-    label, path = sys.argv[1], sys.argv[2]
+def read_log(path):
+    """The tests of a ctest -V log: {number: (name, result)}, result as CTest
+    wrote it ("Passed", "***Failed", ...), and {number: [output lines]}."""
     outputs = {}
     results = {}
     with open(path, encoding="utf-8", errors="replace") as log:
@@ -36,15 +37,22 @@ def main():
             raw = raw.rstrip("\n")
             m = RESULT.match(raw)
             if m:
-                results[m.group(1)] = (m.group(2), m.group(3) == "Passed")
+                results[m.group(1)] = (m.group(2), m.group(3))
                 continue
             m = LINE.match(raw)
             if m:
                 outputs.setdefault(m.group(1), []).append(m.group(2))
+    return results, outputs
+
+
+def main():
+    label, path = sys.argv[1], sys.argv[2]
+    results, outputs = read_log(path)
     passed = failed = 0
     failures = []
     rerun = []
-    for number, (name, ok) in sorted(results.items(), key=lambda kv: int(kv[0])):
+    for number, (name, result) in sorted(results.items(), key=lambda kv: int(kv[0])):
+        ok = result == "Passed"
         lines = outputs.get(number, [])
         if any(RERUN.match(line) for line in lines):
             rerun.append(name)

@@ -10,7 +10,7 @@ of the hung processes (the functions on its stack, innermost first).
 import re
 import sys
 
-from count_tests import LINE, RERUN, RESULT, last_run
+from count_tests import RERUN, last_run, read_log
 
 RUN = re.compile(r"^\[ RUN      \] (\S+)")
 ENDED = re.compile(r"^\[  (?:     OK|FAILED ) \] (\S+) \(\d+ ms\)")
@@ -68,18 +68,7 @@ def digest(name, how, lines):
 
 
 def main():
-    outputs = {}
-    results = {}
-    with open(sys.argv[1], encoding="utf-8", errors="replace") as log:
-        for raw in log:
-            raw = raw.rstrip("\n")
-            m = RESULT.match(raw)
-            if m:
-                results[m.group(1)] = (m.group(2), m.group(3))
-                continue
-            m = LINE.match(raw)
-            if m:
-                outputs.setdefault(m.group(1), []).append(m.group(2))
+    results, outputs = read_log(sys.argv[1])
     for number, (name, how) in sorted(results.items(), key=lambda kv: int(kv[0])):
         lines = outputs.get(number, [])
         if how != "Passed":
