@@ -17,14 +17,20 @@ LINE = re.compile(r"^(\d+): (.*)$")
 OK = re.compile(r"^\[       OK \] \S+ \(\d+ ms\)")
 FAILED = re.compile(r"^\[  FAILED  \] \S+.* \(\d+ ms\)$")
 # The Wine runner's mark before its second run of a program it took for hung
-# (scripts/wine-run.sh): only what follows the last such mark counts.
+# (scripts/wine-run.sh): only the run after the last such mark counts.
 RERUN = re.compile(r"^=== wine-run: \S+ run again after a hang$")
 
 
-def last_run(lines):
-    """The lines of the program's last run."""
-    marks = [i for i, line in enumerate(lines) if RERUN.match(line)]
-    return lines[marks[-1] + 1:] if marks else lines
+def runs(lines):
+    """The output of each run of the program: more than one when the Wine
+    runner ran it again after a hang."""
+    found = [[]]
+    for line in lines:
+        if RERUN.match(line):
+            found.append([])
+        else:
+            found[-1].append(line)
+    return found
 
 
 def read_log(path):
@@ -53,10 +59,10 @@ def main():
     rerun = []
     for number, (name, result) in sorted(results.items(), key=lambda kv: int(kv[0])):
         ok = result == "Passed"
-        lines = outputs.get(number, [])
-        if any(RERUN.match(line) for line in lines):
+        program_runs = runs(outputs.get(number, []))
+        if len(program_runs) > 1:
             rerun.append(name)
-            lines = last_run(lines)
+        lines = program_runs[-1]
         cases_ok = sum(1 for line in lines if OK.match(line))
         cases_failed = sum(1 for line in lines if FAILED.match(line))
         if cases_ok or cases_failed:

@@ -10,7 +10,7 @@ of the hung processes (the functions on its stack, innermost first).
 import re
 import sys
 
-from count_tests import RERUN, last_run, read_log
+from count_tests import read_log, runs
 
 RUN = re.compile(r"^\[ RUN      \] (\S+)")
 ENDED = re.compile(r"^\[  (?:     OK|FAILED ) \] (\S+) \(\d+ ms\)")
@@ -70,17 +70,14 @@ def digest(name, how, lines):
 def main():
     results, outputs = read_log(sys.argv[1])
     for number, (name, how) in sorted(results.items(), key=lambda kv: int(kv[0])):
-        lines = outputs.get(number, [])
+        program_runs = runs(outputs.get(number, []))
+        again = len(program_runs) > 1
         if how != "Passed":
-            how = how.strip("*")
-            if any(RERUN.match(line) for line in lines):
-                how += " (its second run, after a hang)"
-                lines = last_run(lines)
-            print("\n".join(digest(name, how, lines)))
-        elif any(RERUN.match(line) for line in lines):
+            how = how.strip("*") + (" (its second run, after a hang)" if again else "")
+            print("\n".join(digest(name, how, program_runs[-1])))
+        elif again:
             # Passed when run again: what its first run was doing when taken for hung.
-            first = lines[:next(i for i, line in enumerate(lines) if RERUN.match(line))]
-            print("\n".join(digest(name, "Passed when run again after a hang", first)))
+            print("\n".join(digest(name, "Passed when run again after a hang", program_runs[0])))
     return 0
 
 

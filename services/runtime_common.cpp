@@ -18,7 +18,6 @@ constexpr uint32_t kBoxErrorIcon = 0x10;
 constexpr uint32_t kBoxSystemModal = 0x1000;
 constexpr uint32_t kBoxTaskModal = 0x2000;  // every box: no window of the program takes input meanwhile
 
-
 const char* const kErrorTexts[] = {
     "",
     "数组成员引用下标超出定义范围",
