@@ -54,10 +54,15 @@ void begin_run_addresses(const Text& first_address) {
 
 bool fetch_page(const Text& address, Text& page) {
   for (int attempt = 0;; ++attempt) {
+    // The page before is let go first: it is never held beside a new answer.
+    page = Text();
     PageAnswer answer = request_page(address);
-    page = std::move(answer.text);
-    // A part of a page would be listed as if it were all of it.
-    if (answer.whole && answer.status_code < 400) return true;
+    // A part of a page would be listed as if it were all of it; an error
+    // page is no page of the channel.
+    if (answer.whole && answer.status_code < 400) {
+      page = std::move(answer.text);
+      return true;
+    }
     if (attempt == kPageRetries || fetch_running != 1) return false;
     delay(kPageWaitMs);
   }

@@ -22,7 +22,7 @@ void begin_run_addresses(const Text& first_address);
 // Requests address; an answer that did not arrive whole (no answer at all, a
 // body cut short, a failed read) or that has an HTTP status of 400 or more is
 // repeated up to kPageRetries times, each after the usual wait, while the run
-// goes on. False when no attempt succeeded; page holds the last body.
+// goes on. False when no attempt succeeded; page is then empty.
 bool fetch_page(const Text& address, Text& page);
 
 // How a run ends: at the end of the paging the stop label also says that

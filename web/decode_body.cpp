@@ -58,11 +58,13 @@ Text finish(const uint8_t* p, size_t n, bool utf8) {
   return Text::copy(reinterpret_cast<const char*>(p), n);
 }
 
-Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type, bool& whole) {
+Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type, BodyDecoding& how,
+            bool whole_only) {
   if (body == nullptr || length == 0) return Text();
   if (length > kMaxBodyBytes) {
+    how.complete = false;
+    if (whole_only) return Text();
     length = uint32_t(kMaxBodyBytes);
-    whole = false;
   }
   bool utf8 = names_utf8(content_type);
   if (content_coding == CODING_NONE) return finish(body, length, utf8);
@@ -72,13 +74,18 @@ Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const 
   DecodedOutput deflated(kMaxBodyBytes);
   bool gzip_signature = length >= 2 && body[0] == 0x1F && body[1] == 0x8B;
   if (content_coding == CODING_DEFLATE && !gzip_signature) {
-    if (!inflate_deflate_body(body, length, deflated)) whole = false;
+    bool stream_end = false;
+    if (!inflate_deflate_body(body, length, deflated, &stream_end)) how.complete = false;
+    how.ends_itself = stream_end;
     out = &deflated;
   } else {
     reader.run();
-    if (!reader.reached_end()) whole = false;
+    if (!reader.reached_end()) how.complete = false;
+    how.ends_itself = reader.closed_by_trailer();
     out = &reader.output();
   }
+  // Not one byte of a part is converted: it would only be thrown away.
+  if (whole_only && !how.complete) return Text();
   // The output block is zero-terminated already: when it needs no
   // conversion, hand it over instead of copying a page-sized buffer, unless
   // it holds zero bytes (then finish copies the bytes without them).
@@ -94,10 +101,18 @@ Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const 
 }  // namespace
 
 Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type,
-                 bool* complete) {
-  bool whole = true;
-  Text t = decode(body, length, content_coding, content_type, whole);
-  if (complete) *complete = whole;
+                 BodyDecoding* how) {
+  BodyDecoding found;
+  Text t = decode(body, length, content_coding, content_type, found, false);
+  if (how) *how = found;
+  return t;
+}
+
+Text decode_whole_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type,
+                       BodyDecoding* how) {
+  BodyDecoding found;
+  Text t = decode(body, length, content_coding, content_type, found, true);
+  if (how) *how = found;
   return t;
 }
 

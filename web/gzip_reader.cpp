@@ -8,6 +8,7 @@
 namespace cx {
 
 namespace {
+constexpr size_t kWholeLimitAbove = size_t(8) << 20;
 constexpr uint8_t kMagic0 = 0x1F;
 constexpr uint8_t kMagic1 = 0x8B;
 constexpr int kFlagHeaderCrc = 0x02;
@@ -35,6 +36,11 @@ void DecodedOutput::ensure_reserved(size_t bytes) {
   // every piece.
   size_t reserve = std::max(bytes, reserved_ * 2);
   size_t most = (limit_ / 1024 + 1) * 1024 + 1;
+  // A body that is still growing past kWholeLimitAbove gets a block as large
+  // as the limit at once: it is then never copied again, and a swollen answer
+  // takes the limit's memory, not that plus the copy of its previous block.
+  // The pages of the block that are never written take no memory.
+  if (reserve > kWholeLimitAbove) reserve = most;
   if (reserve > most) reserve = std::max(most, bytes);
   uint8_t* block;
   if (data_ == inline_) {
@@ -363,11 +369,16 @@ bool inflate_with(const uint8_t* source, uint32_t length, int window_bits, Decod
 
 }  // namespace
 
-bool inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out) {
+bool inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out, bool* stream_end) {
+  if (stream_end) *stream_end = false;
   if (source == nullptr || length == 0) return true;
   bool complete = false;
-  if (has_zlib_header(source, length) && inflate_with(source, length, MAX_WBITS, out, &complete)) return complete;
-  if (out.length() == 0 && inflate_with(source, length, -MAX_WBITS, out, &complete)) return complete;
+  bool inflated = (has_zlib_header(source, length) && inflate_with(source, length, MAX_WBITS, out, &complete)) ||
+                  (out.length() == 0 && inflate_with(source, length, -MAX_WBITS, out, &complete));
+  if (inflated) {
+    if (stream_end) *stream_end = complete;
+    return complete;
+  }
   // Neither form: the body is taken as it came (as a plain body would be).
   if (out.length() == 0) return out.append(source, length);
   return false;

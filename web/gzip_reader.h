@@ -80,6 +80,9 @@ class GzipMemoryReader {
   // copied through), or data that is no gzip at all copied whole. False for a
   // stream cut short, a corrupt one, or an output that reached its limit.
   bool reached_end() const;
+  // True when the last member ended with its trailer and nothing followed:
+  // the data itself said where it ends.
+  bool closed_by_trailer() const { return status_ == Z_STREAM_END && !transparent_; }
 
  private:
   static constexpr int kEnd = -1;  // byte fetch: nothing left
@@ -110,7 +113,8 @@ class GzipMemoryReader {
 // Inflates a body sent with Content-Encoding "deflate": zlib-wrapped data, or
 // raw deflate data when there is no zlib header. A body that inflates to
 // nothing at all is copied through unchanged. True when the deflate stream
-// (or the copied body) was complete and nothing was dropped.
-bool inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out);
+// (or the copied body) was complete and nothing was dropped; *stream_end
+// (when given) is set when a deflate stream reached its own end.
+bool inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out, bool* stream_end = nullptr);
 
 }  // namespace cx

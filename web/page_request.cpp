@@ -11,6 +11,7 @@
 
 #include "web/decode_body.h"
 #include "web/gzip_reader.h"
+#include "web/page_end.h"
 #include "web/transport.h"
 
 namespace cx {
@@ -19,6 +20,10 @@ namespace {
 
 DWORD g_transfer_timeout_ms = 90000;
 DWORD g_wait_timeout_ms = 90000;
+// No read of the body starts once the exchange has taken this long: a server
+// that sends a byte now and then never runs into the receive time-out, and
+// would otherwise hold the page (and the run waiting for it) without end.
+DWORD g_exchange_budget_ms = 300000;
 // Input, posted messages, timers, painting and hot keys; not sent messages.
 constexpr DWORD kWakeMask = QS_ALLEVENTS;
 constexpr DWORD kSecureFlags = INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID |
@@ -127,11 +132,25 @@ void read_response(HINTERNET request, TransferRecord& r) {
   }
 }
 
-void read_body(HINTERNET request, TransferRecord& r) {
+void read_body(HINTERNET request, TransferRecord& r, DWORD started) {
   uint8_t chunk[kReadChunk];
   for (;;) {
+    if (GetTickCount() - started >= g_exchange_budget_ms) {
+      r.read_failed = true;
+      break;
+    }
+    // A read waits until its whole chunk has come or the body ends: asking
+    // for no more than has arrived lets the budget above be looked at between
+    // the bytes of a crawling server. The wait for data has the receive
+    // time-out.
+    DWORD ask = kReadChunk, available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
+      r.read_failed = true;
+      break;
+    }
+    if (available > 0 && available < ask) ask = available;
     DWORD got = 0;
-    if (!InternetReadFile(request, chunk, kReadChunk, &got)) {
+    if (!InternetReadFile(request, chunk, ask, &got)) {
       r.read_failed = true;
       break;
     }
@@ -143,6 +162,7 @@ void read_body(HINTERNET request, TransferRecord& r) {
 }
 
 void run_exchange(TransferRecord& r) {
+  const DWORD started = GetTickCount();
   r.raw_headers.clear();
   r.content_type.clear();
   r.cookies.clear();
@@ -210,7 +230,7 @@ void run_exchange(TransferRecord& r) {
   }
   if (sent) {
     read_response(h.request.get(), r);
-    read_body(h.request.get(), r);
+    read_body(h.request.get(), r, started);
   }
   h.close();
 }
@@ -334,11 +354,22 @@ PageAnswer request_page(const Text& address) {
   transfer(r);
   PageAnswer a;
   a.status_code = r.status_code;
-  bool decoded_whole = true;
-  if (r.body.length() > 0)
-    a.text = decode_body(r.body.data(), r.body.length(), r.content_coding, Text::copy(r.content_type), &decoded_whole);
-  a.whole = arrived_whole(r) && decoded_whole;
+  // A part of a page is not decoded at all: nothing of it is used, and a
+  // swollen one would take its decoded size once more.
+  if (!arrived_whole(r)) return a;
+  if (r.body.length() > 0) {
+    BodyDecoding how;
+    Text text = decode_whole_body(r.body.data(), r.body.length(), r.content_coding, Text::copy(r.content_type), &how);
+    if (!how.complete) return a;
+    // With neither a length nor a compressed stream's own end, the end of the
+    // connection is all the transport tells: the page shows whether it ended.
+    if (r.announced_length < 0 && !how.ends_itself && !page_shows_its_end(text.view())) return a;
+    a.text = std::move(text);
+  }
+  a.whole = true;
   return a;
 }
+
+void set_page_request_budget(uint32_t milliseconds) { g_exchange_budget_ms = milliseconds; }
 
 }  // namespace cx

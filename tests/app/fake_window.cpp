@@ -156,7 +156,8 @@ PageAnswer request_page(const Text& address) {
   PageAnswer answer;
   answer.status_code = r.status;
   answer.whole = r.status != 0 && r.whole;
-  answer.text = Text::copy(r.body);
+  // As the page request gives it: nothing of an answer that is not whole.
+  if (answer.whole) answer.text = Text::copy(r.body);
   return answer;
 }
 Text page_request(const Text& address) { return request_page(address).text; }

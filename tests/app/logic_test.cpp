@@ -463,6 +463,21 @@ TEST_F(Logic, ContinuationCutShortIsRepeatedAndListedWholeOnce) {
   EXPECT_EQ(*(first + 2), "request " + kBase + "/p2");
 }
 
+// The page before is let go before each request, and nothing of a failed
+// answer stays after the run: a swollen answer is never held twice, nor kept.
+TEST_F(Logic, NoPageIsHeldWhileTheNextIsRequestedNorKeptAfterAFailure) {
+  serve(listing("u"), {{200, page(0, 2, "/p2")}});
+  serve(kBase + "/p2", {{200, page(2, 2, "/p3"), false}, {200, page(2, 2, "/p3")}});
+  serve(kBase + "/p3", {{503, "<html>busy</html>"}});
+  std::vector<int32_t> held;
+  world().during_request = [&held](const std::string&) { held.push_back(page_text.length()); };
+  run_user("u");
+  EXPECT_EQ(held, (std::vector<int32_t>{0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(world().rows.size(), 4u);
+  expect_failed_run();
+  EXPECT_TRUE(page_text.empty());
+}
+
 TEST_F(Logic, ListingPageCutShortIsRepeated) {
   const std::string full = page(0, 5);
   for (const fake::Response& cut : {fake::Response{200, full.substr(0, full.size() / 2), false},

@@ -338,6 +338,12 @@ ONE_RUN_CASES = {
                                "after the continuation that never came whole", [0, 1, 1, 1], False),
     "marker_words_without_address": OneRun("wordsonly", None, "last page with the marker words in a title", DONE,
                                            "after the last page", [0, 1], False),
+    # Chunked pages cut before their closing chunk, once each: the listing
+    # page and a continuation inside a chunk, a continuation after a whole one.
+    "chunked_cut_once": OneRun("chunkcut", None, "chunked pages cut short once", DONE, "after the repeated pages",
+                               each_page_twice, True),
+    "chunked_always_cut": OneRun("chunkalways", 1, "chunked continuation always cut short", FETCH_FAILED,
+                                 "after the continuation that never came whole", [0, 1, 1, 1], False),
 }
 
 
@@ -414,8 +420,50 @@ def case_large_channel():
     return steps, verify
 
 
+def case_gzip_bomb():
+    """A continuation that inflates to 256 MiB: given up at the cap each time,
+    asked three times in all, the rows before it kept; the program's working
+    set before the run, at its peak and after it printed (scripts/bench.sh
+    shows them; they are not judged here)."""
+    ch = site.channel("gzipbomb")
+    steps = ["start"] + select_user(ch.name) + ["memory", "run", "memory", "state", "rows", "close"]
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], site.expected_rows(ch, pages=1), "continuation that is a gzip bomb")
+        check_idle(t.states()[0], FETCH_FAILED, "after the bomb")
+        check_site_paths(log, [ch.page_path(i) for i in (0, 1, 1, 1)])
+        before, after = [e[1] for e in t.of("memory")]
+        mb = 1024.0 * 1024.0
+        print("FIGURES gzip bomb of %d MiB on a continuation page: working set %.1f MB before the run, peak %.1f MB, "
+              "%.1f MB after it (%+.1f MB)"
+              % (site.BOMB_BYTES >> 20, before["working_set"] / mb, after["peak"] / mb, after["working_set"] / mb,
+                 (after["working_set"] - before["working_set"]) / mb))
+    return steps, verify
+
+
+def case_stall():
+    """A continuation that falls silent midway for longer than the receive
+    time-out: given up at the time-out and asked again after the usual wait;
+    every row listed."""
+    ch = site.channel("stalling")
+    steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "close"]
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], site.expected_rows(ch), "continuation that stalled once")
+        check_idle(t.states()[0], DONE, "after the repeated continuation")
+        check_site_paths(log, [ch.page_path(i) for i in (0, 1, 1, 2)])
+        first, again = [r.time for r in site_requests(log) if r.target == ch.page_path(1)]
+        # The receive time-out (90 s), then the wait of 2 s; well before the
+        # server would have gone on (STALL_SECONDS).
+        check(91.0 <= again - first < site.STALL_SECONDS,
+              "the stalled page was asked again %.1f s after the first time" % (again - first))
+    return steps, verify
+
+
 CASES = {
     "three_pages": lambda work: case_three_pages(),
+    "gzip_bomb": lambda work: case_gzip_bomb(),
+    "stall": lambda work: case_stall(),
     "url_mode": lambda work: case_url_mode(),
     "stop_during_second_page": case_stop_during_second_page,
     "empty_first_page": lambda work: case_empty_first_page(),

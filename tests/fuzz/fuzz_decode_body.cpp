@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "web/decode_body.h"
+#include "web/page_end.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace cx::fuzz {
@@ -50,8 +51,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view body(reinterpret_cast<const char*>(data + 2), size - 2);
   const std::string_view whole(reinterpret_cast<const char*>(data), size);
 
-  const Text got = decode(body, coding, type);
+  BodyDecoding how;
+  const Text got = decode_body(reinterpret_cast<const uint8_t*>(body.data()), uint32_t(body.size()), coding, type, &how);
   CX_CHECK(size_t(got.length()) <= kMaxBodyBytes);
+  // Used whole or not at all; the page's own end is read from any bytes.
+  BodyDecoding whole_how;
+  const Text whole_only = decode_whole_body(reinterpret_cast<const uint8_t*>(body.data()), uint32_t(body.size()),
+                                            coding, type, &whole_how);
+  CX_CHECK(whole_how.complete == how.complete && whole_how.ends_itself == how.ends_itself);
+  CX_CHECK(how.complete ? whole_only.view() == got.view() : whole_only.empty());
+  CX_CHECK(!how.ends_itself || coding != CODING_NONE);
+  page_shows_its_end(got.view());
+  page_shows_its_end(body);
   const bool gzip_signature = body.size() >= 2 && uint8_t(body[0]) == 0x1F && uint8_t(body[1]) == 0x8B;
   // A lone first signature byte with nothing behind it is no member and is
   // not copied through either (the header step puts it back unread).

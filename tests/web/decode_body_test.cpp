@@ -356,6 +356,7 @@ struct WholeCase {
   std::string body;
   int coding;
   bool complete;
+  bool ends_itself;  // the data said where it ends (a compressed stream's own end)
 };
 
 void PrintTo(const WholeCase& c, std::ostream* os) { *os << c.what; }
@@ -364,10 +365,20 @@ class BodyCompleteness : public ::testing::TestWithParam<WholeCase> {};
 
 TEST_P(BodyCompleteness, ReportsWhetherTheStreamReachedItsEnd) {
   const WholeCase& c = GetParam();
-  bool complete = !c.complete;
-  decode_body(reinterpret_cast<const uint8_t*>(c.body.data()), uint32_t(c.body.size()), c.coding,
-              Text::literal("text/html"), &complete);
-  EXPECT_EQ(complete, c.complete) << c.what;
+  BodyDecoding how{!c.complete, !c.ends_itself};
+  const Text all = decode_body(reinterpret_cast<const uint8_t*>(c.body.data()), uint32_t(c.body.size()), c.coding,
+                               Text::literal("text/html"), &how);
+  EXPECT_EQ(how.complete, c.complete) << c.what;
+  EXPECT_EQ(how.ends_itself, c.ends_itself) << c.what;
+  // Used whole or not at all: a part gives nothing.
+  BodyDecoding whole_how;
+  const Text whole = decode_whole_body(reinterpret_cast<const uint8_t*>(c.body.data()), uint32_t(c.body.size()),
+                                       c.coding, Text::literal("text/html"), &whole_how);
+  EXPECT_EQ(whole_how.complete, c.complete) << c.what;
+  if (c.complete)
+    EXPECT_EQ(whole, all) << c.what;
+  else
+    EXPECT_TRUE(whole.empty()) << c.what;
 }
 
 std::string cut(const std::string& s, size_t keep) { return s.substr(0, keep); }
@@ -375,43 +386,56 @@ std::string cut(const std::string& s, size_t keep) { return s.substr(0, keep); }
 INSTANTIATE_TEST_SUITE_P(
     Bodies, BodyCompleteness,
     ::testing::Values(
-        WholeCase{"a plain body", "<html>x</html>", CODING_NONE, true},
-        WholeCase{"one gzip member", gzip_member(noisy_text(9000, 2)), CODING_GZIP, true},
-        WholeCase{"two gzip members", gzip_member("a") + gzip_member("b"), CODING_GZIP, true},
-        WholeCase{"bytes after the last member", gzip_member("a") + "tail", CODING_GZIP, true},
-        WholeCase{"a plain body declared gzip", "<html>plain</html>", CODING_GZIP, true},
+        WholeCase{"a plain body", "<html>x</html>", CODING_NONE, true, false},
+        WholeCase{"one gzip member", gzip_member(noisy_text(9000, 2)), CODING_GZIP, true, true},
+        WholeCase{"two gzip members", gzip_member("a") + gzip_member("b"), CODING_GZIP, true, true},
+        WholeCase{"bytes after the last member", gzip_member("a") + "tail", CODING_GZIP, true, false},
+        WholeCase{"a plain body declared gzip", "<html>plain</html>", CODING_GZIP, true, false},
         WholeCase{"gzip without its trailer", cut(gzip_member("whole page"), gzip_member("whole page").size() - 8),
-                  CODING_GZIP, false},
+                  CODING_GZIP, false, false},
         WholeCase{"gzip cut inside the trailer", cut(gzip_member("whole page"), gzip_member("whole page").size() - 2),
-                  CODING_GZIP, false},
+                  CODING_GZIP, false, false},
         WholeCase{"gzip cut inside the deflate data",
                   cut(gzip_member(noisy_text(60000, 5)), gzip_member(noisy_text(60000, 5)).size() / 2), CODING_GZIP,
-                  false},
-        WholeCase{"gzip cut inside the header", cut(gzip_member("x"), 6), CODING_GZIP, false},
-        WholeCase{"a second member cut short", gzip_member("a") + cut(gzip_member("b"), 12), CODING_GZIP, false},
-        WholeCase{"gzip with a wrong CRC", gzip_member("page", {.wrong_crc = true}), CODING_GZIP, false},
-        WholeCase{"a zlib stream", testing::zlib_wrapped(noisy_text(9000, 8)), CODING_DEFLATE, true},
-        WholeCase{"raw deflate", testing::raw_deflate("page"), CODING_DEFLATE, true},
+                  false, false},
+        WholeCase{"gzip cut inside the header", cut(gzip_member("x"), 6), CODING_GZIP, false, false},
+        WholeCase{"a second member cut short", gzip_member("a") + cut(gzip_member("b"), 12), CODING_GZIP, false, false},
+        WholeCase{"gzip with a wrong CRC", gzip_member("page", {.wrong_crc = true}), CODING_GZIP, false, false},
+        WholeCase{"a zlib stream", testing::zlib_wrapped(noisy_text(9000, 8)), CODING_DEFLATE, true, true},
+        WholeCase{"raw deflate", testing::raw_deflate("page"), CODING_DEFLATE, true, true},
         WholeCase{"a zlib stream cut short",
                   cut(testing::zlib_wrapped(noisy_text(50000, 4)), testing::zlib_wrapped(noisy_text(50000, 4)).size() / 2),
-                  CODING_DEFLATE, false},
-        WholeCase{"a plain body declared deflate", "<html>not compressed</html>", CODING_DEFLATE, true}),
+                  CODING_DEFLATE, false, false},
+        WholeCase{"a plain body declared deflate", "<html>not compressed</html>", CODING_DEFLATE, true, false}),
     [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(BodyCompleteness, ABodyOverTheCapIsNotWhole) {
   std::string body(kMaxBodyBytes + 10, 'b');
-  bool complete = true;
+  BodyDecoding how;
   decode_body(reinterpret_cast<const uint8_t*>(body.data()), uint32_t(body.size()), CODING_NONE,
-              Text::literal("text/html"), &complete);
-  EXPECT_FALSE(complete);
+              Text::literal("text/html"), &how);
+  EXPECT_FALSE(how.complete);
+  how = BodyDecoding();
+  EXPECT_TRUE(decode_whole_body(reinterpret_cast<const uint8_t*>(body.data()), uint32_t(body.size()), CODING_NONE,
+                                Text::literal("text/html"), &how)
+                  .empty());
+  EXPECT_FALSE(how.complete);
   body.assign(kMaxBodyBytes + 5000, 'a');
   std::string z = gzip_member(body, {.level = 9});
   body.clear();
   body.shrink_to_fit();
-  complete = true;
+  how = BodyDecoding();
   decode_body(reinterpret_cast<const uint8_t*>(z.data()), uint32_t(z.size()), CODING_GZIP,
-              Text::literal("text/html"), &complete);
-  EXPECT_FALSE(complete);
+              Text::literal("text/html"), &how);
+  EXPECT_FALSE(how.complete);
+  // A gzip bomb labelled UTF-8, used whole: given up at the cap, nothing
+  // converted (the conversion of 64 MiB would take three times as much).
+  how = BodyDecoding();
+  EXPECT_TRUE(decode_whole_body(reinterpret_cast<const uint8_t*>(z.data()), uint32_t(z.size()), CODING_GZIP,
+                                Text::literal("application/json; charset=UTF-8"), &how)
+                  .empty());
+  EXPECT_FALSE(how.complete);
+  EXPECT_FALSE(how.ends_itself);
 }
 
 }  // namespace

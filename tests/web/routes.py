@@ -1,4 +1,5 @@
 # Routes of the fixture server for the page request and URL reader tests.
+import gzip
 
 
 def landing(req):
@@ -15,6 +16,40 @@ def pattern(n):
 
 
 TITLE_UTF8 = "<title>中文频道视频列表</title>".encode("utf-8")
+
+# The two kinds of page, each with an end it shows: a listing page that
+# closes its html element, a continuation answer that closes its object.
+LISTING = ("<!DOCTYPE html><html lang=\"zh-CN\"><head><title>频道</title></head><body><ul>"
+           + "".join("<li class=\"cx-lockup-title\"><a title=\"视频 %d\" href=\"/watch?v=%d\">视频</a></li>" % (i, i)
+                     for i in range(400))
+           + "</ul></body></html>\n").encode("utf-8")
+ANSWER = ('{"content_html":"'
+          + "".join('\\u003cli class\\u003d\\"cx-lockup-title\\"\\u003e\\u003ca href\\u003d\\"\\/watch?v\\u003d%d\\"'
+                    '\\u003e\\u003c\\/a\\u003e' % i for i in range(400))
+          + '",\r\n"load_more_widget_html":""}').encode("ascii")
+def chunk_end(body, k, chunk):
+    """Where the k-th chunk (from 0) of body ends in the chunked framing."""
+    at = 0
+    for start in range(0, (k + 1) * chunk, chunk):
+        n = min(chunk, len(body) - start)
+        at += len("%x" % n) + 2 + n + 2
+    return at
+
+
+def chunked(body, content_type, cut=None, chunk=2048, **extra):
+    """body sent chunked; cut: "mid" (inside the fourth chunk) or "chunk" (right
+    after the third), the connection then closed in an orderly way. The chunks
+    are those of the body as sent (compressed, with an encoding)."""
+    reply = {"body": body, "content_type": content_type, "chunked": True, "chunk_size": chunk}
+    reply.update(extra)
+    sent = gzip.compress(body) if reply.get("encoding") == "gzip" else body
+    assert len(sent) > 4 * chunk
+    if cut == "chunk":
+        reply["cut"] = {"after": chunk_end(sent, 2, chunk), "how": "close"}
+    elif cut == "mid":
+        reply["cut"] = {"after": chunk_end(sent, 2, chunk) + chunk // 2, "how": "close"}
+    return reply
+
 
 ROUTES = {
     "/plain": {"body": "<html>plain page</html>"},
@@ -49,6 +84,18 @@ ROUTES = {
     "/part/stalled": {"body": pattern(20000), "stall": {"after": 3000, "seconds": 6}},
     "/part/chunked-reset": {"body": pattern(20000), "chunked": True, "chunk_size": 3000,
                             "cut": {"after": 7000, "how": "reset"}},
+    # Chunked pages whole, and cut before their closing chunk.
+    "/chunked/listing": chunked(LISTING, "text/html; charset=utf-8"),
+    "/chunked/answer": chunked(ANSWER, "application/json; charset=UTF-8"),
+    "/chunked/listing-cut-mid": chunked(LISTING, "text/html; charset=utf-8", "mid"),
+    "/chunked/listing-cut-at-chunk": chunked(LISTING, "text/html; charset=utf-8", "chunk"),
+    "/chunked/answer-cut-mid": chunked(ANSWER, "application/json; charset=UTF-8", "mid"),
+    "/chunked/answer-cut-at-chunk": chunked(ANSWER, "application/json; charset=UTF-8", "chunk"),
+    "/chunked/answer-gzip-cut-at-chunk": chunked(ANSWER, "application/json; charset=UTF-8", "chunk", chunk=100,
+                                                  encoding="gzip"),
+    "/part/listing-no-length": {"body": LISTING, "content_type": "text/html; charset=utf-8", "content_length": False,
+                                "cut_after": len(LISTING) // 2},
+    "/part/trickle": {"body": pattern(200), "trickle": 0.5},
     # URL reader
     "/soft/clipdex/clipdex.txt": {"body": "new=[V1.0]download=[http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe]",
                                   "content_type": "text/plain"},
