@@ -293,6 +293,25 @@ TEST(OutputGrowthSteps, EveryAppendKeepsAZeroAfterTheBytes) {
   EXPECT_TRUE(std::string(reinterpret_cast<const char*>(out.data()), out.length()) == all);
 }
 
+// A body that keeps coming (an endless or swollen answer) is moved at most
+// once more after its first megabytes: never is a block of tens of megabytes
+// copied beside its larger successor.
+TEST(OutputGrowthSteps, ASwollenBodyStopsMovingEarlyAndEndsAtTheLimit) {
+  DecodedOutput out(kMaxBodyBytes);
+  const std::string piece(1024, 'z');
+  const auto* p = reinterpret_cast<const uint8_t*>(piece.data());
+  int moves_after_16_mib = 0;
+  const uint8_t* block = out.data();
+  while (out.append(p, piece.size())) {
+    if (out.data() != block && out.length() > (16u << 20)) ++moves_after_16_mib;
+    block = out.data();
+  }
+  EXPECT_EQ(moves_after_16_mib, 0);
+  EXPECT_EQ(size_t(out.length()), kMaxBodyBytes);
+  EXPECT_TRUE(out.truncated());
+  EXPECT_EQ(out.data()[out.length()], 0);
+}
+
 TEST(OutputGrowthSteps, LimitCutsAndReports) {
   DecodedOutput out(3000);
   std::string piece(2000, 'q');
