@@ -6,7 +6,8 @@
 #include "app/state.h"
 #include "app/update_check.h"
 #include "services/runtime.h"
-#include "ui/dispatch.h"
+#include "ui/registry.h"
+#include "ui/message_loop.h"
 #include "ui/main_window.h"
 #include "web/read_url.h"
 

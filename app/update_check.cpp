@@ -4,6 +4,7 @@
 #include "services/runtime.h"
 #include "services/text.h"
 #include "updater/embedded.h"
+#include "web/browser_launch.h"
 #include "web/read_url.h"
 
 namespace cx {

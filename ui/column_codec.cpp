@@ -19,8 +19,8 @@ void write_le32(std::vector<uint8_t>& out, int32_t v) {
 
 }  // namespace
 
-std::vector<ColumnSpec> decode_columns(std::span<const uint8_t> packed) {
-  std::vector<ColumnSpec> columns;
+std::vector<ColumnDef> decode_columns(std::span<const uint8_t> packed) {
+  std::vector<ColumnDef> columns;
   size_t at = 0;
   while (packed.size() - at >= kHeaderBytes + 1) {
     const uint8_t* p = packed.data() + at;
@@ -28,16 +28,16 @@ std::vector<ColumnSpec> decode_columns(std::span<const uint8_t> packed) {
     const void* end = std::memchr(caption, 0, packed.size() - at - kHeaderBytes);
     if (!end) break;
     size_t caption_length = size_t(static_cast<const uint8_t*>(end) - caption);
-    columns.push_back(ColumnSpec{p[0] != 0, read_le32(p + 1), read_le32(p + 5), read_le32(p + 9),
+    columns.push_back(ColumnDef{p[0] != 0, read_le32(p + 1), read_le32(p + 5), read_le32(p + 9),
                                  std::string(reinterpret_cast<const char*>(caption), caption_length)});
     at += kHeaderBytes + caption_length + 1;
   }
   return columns;
 }
 
-std::vector<uint8_t> encode_columns(std::span<const ColumnSpec> columns) {
+std::vector<uint8_t> encode_columns(std::span<const ColumnDef> columns) {
   std::vector<uint8_t> out;
-  for (const ColumnSpec& c : columns) {
+  for (const ColumnDef& c : columns) {
     out.push_back(c.picture_on_right ? 1 : 0);
     write_le32(out, c.image);
     write_le32(out, c.alignment);

@@ -11,19 +11,19 @@
 
 namespace cx {
 
-struct ColumnSpec {
+struct ColumnDef {
   bool picture_on_right;
   int32_t image;
   int32_t alignment;
   int32_t width;
   std::string caption;
 
-  bool operator==(const ColumnSpec&) const = default;
+  bool operator==(const ColumnDef&) const = default;
 };
 
 // Decodes every complete entry; a truncated last entry (no closing zero or
 // fewer than 13 header bytes) ends the list without being returned.
-std::vector<ColumnSpec> decode_columns(std::span<const uint8_t> packed);
-std::vector<uint8_t> encode_columns(std::span<const ColumnSpec> columns);
+std::vector<ColumnDef> decode_columns(std::span<const uint8_t> packed);
+std::vector<uint8_t> encode_columns(std::span<const ColumnDef> columns);
 
 }  // namespace cx

@@ -6,7 +6,7 @@
 #include <unordered_map>
 
 #include "services/text.h"
-#include "ui/dispatch.h"
+#include "ui/registry.h"
 #include "ui/live.h"
 
 namespace cx {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <map>
 
-#include "ui/dispatch.h"
+#include "ui/registry.h"
 #include "ui/live.h"
 
 namespace cx {

@@ -21,7 +21,7 @@ constexpr int kFirstReadSize = 512;
 constexpr UINT kRepaintDelayMs = 20;
 constexpr UINT_PTR kRepaintTimer = 0x43580001;
 
-int column_format(const ColumnSpec& c) {
+int column_format(const ColumnDef& c) {
   int fmt = c.alignment == ALIGN_CENTRE ? LVCFMT_CENTER : c.alignment == ALIGN_FAR ? LVCFMT_RIGHT : LVCFMT_LEFT;
   if (c.picture_on_right) fmt |= LVCFMT_BITMAP_ON_RIGHT;
   if (c.image != -1) fmt |= LVCFMT_IMAGE;
@@ -47,7 +47,7 @@ class ListView final : public Control {
     SendMessageA(hwnd_, LVM_SETTEXTBKCOLOR, 0, LPARAM(system_colour(def_.text_back_colour)));
     SendMessageA(hwnd_, LVM_SETBKCOLOR, 0, LPARAM(system_colour(def_.back_colour)));
 
-    std::vector<ColumnSpec> columns = decode_columns(def_.columns);
+    std::vector<ColumnDef> columns = decode_columns(def_.columns);
     for (size_t i = 0; i < columns.size(); ++i) {
       LVCOLUMNA col{};
       col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;

@@ -43,7 +43,7 @@ inline constexpr ControlRef 编辑框_用户名{MAIN_WINDOW_ID, ID_NAME_EDIT, TA
 inline constexpr ControlRef 透明标签1{MAIN_WINDOW_ID, ID_CAPTION_LABEL, TAG_LABEL};
 
 // Handler slots referred to by the stored definition; the program fills the
-// table with its handlers at start-up (register_handlers in ui/dispatch.h).
+// table with its handlers at start-up (register_handlers in ui/registry.h).
 enum HandlerSlot : int32_t {
   H_NONE = -1,
   H_MAIN_WINDOW_CREATED = 0,

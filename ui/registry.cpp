@@ -1,48 +1,17 @@
-// The window registry, event delivery, window loading, the message loop and
-// the end of the program.
+// The window registry, event delivery and window loading.
 #include <windows.h>
 #include <commctrl.h>
 
-#include <map>
-#include <memory>
-#include <vector>
-
 #include "services/runtime.h"
-#include "ui/dispatch.h"
-#include "ui/live.h"
 #include "ui/main_window.h"
+#include "ui/registry_state.h"
 
 namespace cx {
 
 namespace {
 
-constexpr UINT kEndMessage = WM_APP + 1;  // to the service window: end with wParam
 constexpr int kFirstCommand = 0x100;      // clear of IDOK, IDCANCEL and friends
 const char kServiceClass[] = "CxService";
-
-struct IdleEntry {
-  HWND window;
-  IdleWork work;
-};
-
-struct Registry {
-  std::map<uint32_t, std::unique_ptr<LiveWindow>> windows;
-  std::vector<EventHandler> handlers;
-  std::vector<void (*)()> end_routines;
-  std::vector<void (*)()> service_releases;
-  std::vector<IdleEntry> idle;
-  int32_t suppression = 0;
-  DWORD thread = 0;
-  HWND service = nullptr;
-  bool classes_registered = false;
-  bool loop_running = false;
-  bool ending = false;
-};
-
-Registry& reg() {
-  static Registry r;
-  return r;
-}
 
 StoredCommon stored_from(int32_t left, int32_t top, int32_t width, int32_t height, uint32_t flags) {
   StoredCommon s;
@@ -92,60 +61,6 @@ void register_classes() {
   r.classes_registered = true;
 }
 
-bool any_open_window() {
-  for (auto& [id, w] : reg().windows)
-    if (w->live()) return true;
-  return false;
-}
-
-// A control's idle work, newest first; entries whose window is gone drop out.
-bool run_idle_work(int32_t count) {
-  Registry& r = reg();
-  bool more = false;
-  for (size_t i = r.idle.size(); i-- > 0;) {
-    if (i >= r.idle.size()) continue;  // work removed entries
-    if (!IsWindow(r.idle[i].window)) {
-      r.idle.erase(r.idle.begin() + std::ptrdiff_t(i));
-      continue;
-    }
-    if (r.idle[i].work(r.idle[i].window, count)) more = true;
-  }
-  return more;
-}
-
-bool is_user_activity(const MSG& msg) {
-  static POINT last{-1, -1};
-  switch (msg.message) {
-    case WM_PAINT:
-    case WM_TIMER:
-    case 0x0118:  // the system's caret-blink timer
-      return false;
-    case WM_MOUSEMOVE:
-    case WM_NCMOUSEMOVE:
-      if (msg.pt.x == last.x && msg.pt.y == last.y) return false;
-      last = msg.pt;
-      return true;
-    default: return true;
-  }
-}
-
-// The window layer's own handling of a message before it is dispatched:
-// Tab and Shift+Tab move between the tab stops of our windows. True when
-// the message has been handled.
-bool handled_before_dispatch(MSG& msg) {
-  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST || !msg.hwnd) return false;
-  HWND top = GetAncestor(msg.hwnd, GA_ROOT);
-  for (auto& [id, w] : reg().windows)
-    if (w->live() && w->hwnd == top && IsDialogMessageA(top, &msg)) return true;
-  return false;
-}
-
-void dispatch_message(MSG& msg) {
-  if (handled_before_dispatch(msg)) return;
-  TranslateMessage(&msg);
-  DispatchMessageA(&msg);
-}
-
 // process_events pumps through the same handling as the message loop, so
 // that the keyboard works alike inside a long handler.
 bool filter_pumped_message(void* msg) { return handled_before_dispatch(*static_cast<MSG*>(msg)); }
@@ -169,6 +84,11 @@ void start_window_layer() {
 }
 
 }  // namespace
+
+Registry& reg() {
+  static Registry r;
+  return r;
+}
 
 // ---------------------------------------------------------------------------
 // Registry
@@ -232,10 +152,6 @@ void* window_handle(uint32_t window_id, uint32_t control_id) {
 void register_handlers(const EventHandler* table, int count) {
   reg().handlers.assign(table, table + (count > 0 ? count : 0));
 }
-
-void register_end_routine(void (*routine)()) { reg().end_routines.push_back(routine); }
-void register_service_release(void (*routine)()) { reg().service_releases.push_back(routine); }
-void register_idle_work(void* window, IdleWork work) { reg().idle.push_back({static_cast<HWND>(window), work}); }
 
 int32_t& event_suppression() { return reg().suppression; }
 
@@ -363,55 +279,6 @@ void window_destroyed(LiveWindow& w) {
   Registry& r = reg();
   // The last window gone ends the message loop.
   if (r.loop_running && !r.ending && !any_open_window()) PostQuitMessage(0);
-}
-
-// ---------------------------------------------------------------------------
-// Message loop and end
-
-void run_message_loop() {
-  Registry& r = reg();
-  r.loop_running = true;
-  if (!any_open_window()) {
-    r.loop_running = false;
-    return;
-  }
-  MSG msg;
-  bool idle = true;
-  int32_t idle_count = 0;
-  for (;;) {
-    while (idle && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
-      if (!run_idle_work(idle_count++)) idle = false;
-    do {
-      BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-      if (got == 0 || got == -1) {
-        r.loop_running = false;
-        return;
-      }
-      dispatch_message(msg);
-      if (is_user_activity(msg)) {
-        idle = true;
-        idle_count = 0;
-      }
-    } while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
-  }
-}
-
-void end_program(int32_t exit_code) {
-  Registry& r = reg();
-  if (r.thread != 0 && GetCurrentThreadId() != r.thread) {
-    if (r.service) PostMessageA(r.service, kEndMessage, WPARAM(exit_code), 0);
-    ExitProcess(UINT(exit_code));
-  }
-  r.ending = true;
-  ++r.suppression;  // closing windows raises no further events
-  r.idle.clear();
-  for (auto& [id, w] : r.windows)
-    if (w->live()) DestroyWindow(w->hwnd);
-  for (auto routine : r.end_routines) routine();
-  for (auto routine : r.service_releases) routine();
-  runtime_shutdown();
-  if (r.service) DestroyWindow(r.service);
-  ExitProcess(UINT(exit_code));
 }
 
 }  // namespace cx

@@ -98,22 +98,24 @@ Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const 
   return finish(out->data(), out->length(), utf8);
 }
 
-}  // namespace
-
-Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type,
-                 BodyDecoding* how) {
+Text decode_reporting(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type,
+                      BodyDecoding* how, bool whole_only) {
   BodyDecoding found;
-  Text t = decode(body, length, content_coding, content_type, found, false);
+  Text t = decode(body, length, content_coding, content_type, found, whole_only);
   if (how) *how = found;
   return t;
 }
 
+}  // namespace
+
+Text decode_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type,
+                 BodyDecoding* how) {
+  return decode_reporting(body, length, content_coding, content_type, how, false);
+}
+
 Text decode_whole_body(const uint8_t* body, uint32_t length, int32_t content_coding, const Text& content_type,
                        BodyDecoding* how) {
-  BodyDecoding found;
-  Text t = decode(body, length, content_coding, content_type, found, true);
-  if (how) *how = found;
-  return t;
+  return decode_reporting(body, length, content_coding, content_type, how, true);
 }
 
 }  // namespace cx

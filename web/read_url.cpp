@@ -1,21 +1,16 @@
-// The plain URL reader (HTTP/1.0 GET, raw bytes, on the calling thread) and
-// the browser launch.
+// The plain URL reader (HTTP/1.0 GET, raw bytes, on the calling thread).
 #include "web/read_url.h"
 
 #include <windows.h>
-#include <shellapi.h>
 #include <wininet.h>
 
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "web/browser_launch.h"
 #include "web/transport.h"
 
 namespace cx {
-
-const char kMakerSiteRoot[] = "http://www.clipdexsoft.com";
 
 namespace {
 
@@ -154,11 +149,5 @@ void set_read_url_observer(ReadUrlObserver observer, void* context) {
 }
 
 const void* read_url_root_handle() { return reader().root.get(); }
-
-void open_in_browser(const Text* address) {
-  web::open_in_browser((address && !address->empty()) ? address->c_str() : kMakerSiteRoot);
-}
-
-void open_in_browser(const Text& address) { open_in_browser(&address); }
 
 }  // namespace cx

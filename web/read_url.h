@@ -1,4 +1,4 @@
-// Plain HTTP/1.0 reader for the maker's version file, and browser launch.
+// Plain HTTP/1.0 reader for the maker's version file.
 #pragma once
 
 #include <cstdint>
@@ -38,12 +38,5 @@ void set_read_url_observer(ReadUrlObserver observer, void* context);
 // The reader's root transport handle (null before the first read_url that
 // opened it, and after read_url_shutdown).
 const void* read_url_root_handle();
-
-// The maker's site root, opened when open_in_browser gets no address.
-extern const char kMakerSiteRoot[];
-
-// Opens the address with the shell's "open" verb; no address: the default.
-void open_in_browser(const Text* address = nullptr);
-void open_in_browser(const Text& address);
 
 }  // namespace cx

@@ -18,7 +18,7 @@
 #include "app/tile_parsing.h"
 #include "services/runtime.h"
 #include "tests/web/gzip_builder.h"
-#include "ui/dispatch.h"
+#include "ui/registry.h"
 #include "ui/main_window.h"
 #include "web/decode_body.h"
 

@@ -10,7 +10,7 @@
 #include "app/state.h"
 #include "app/tile_parsing.h"
 #include "services/runtime.h"
-#include "ui/dispatch.h"
+#include "ui/registry.h"
 #include "ui/main_window.h"
 
 namespace {

@@ -31,26 +31,26 @@ enum ProbeMember : DISPID {
   kTake = 1, kTakeUnknown, kTakeDispatch, kTakeLong, kUpdate, kPeek, kFail, kAnswer, kSum, kOwner, kSize, kLabel
 };
 
-struct ParamSpec {
+struct ParamDef {
   const wchar_t* name;
   VARTYPE vt;        // VT_PTR: by reference to `pointee`
   VARTYPE pointee;
   USHORT flags;      // PARAMFLAG_*
 };
 
-struct FuncSpec {
+struct FuncDef {
   DISPID id;
   const wchar_t* name;
   INVOKEKIND kind;
-  std::vector<ParamSpec> params;
+  std::vector<ParamDef> params;
   bool vararg;
 };
 
-void add_function(ICreateTypeInfo* ti, UINT index, const FuncSpec& f) {
+void add_function(ICreateTypeInfo* ti, UINT index, const FuncDef& f) {
   std::vector<ELEMDESC> params(f.params.size());
   std::vector<TYPEDESC> pointees(f.params.size() * 2);
   for (size_t i = 0; i < f.params.size(); ++i) {
-    const ParamSpec& p = f.params[i];
+    const ParamDef& p = f.params[i];
     ELEMDESC& e = params[i];
     e = ELEMDESC{};
     e.paramdesc.wParamFlags = p.flags;
@@ -78,7 +78,7 @@ void add_function(ICreateTypeInfo* ti, UINT index, const FuncSpec& f) {
   std::vector<LPOLESTR> names{const_cast<LPOLESTR>(f.name)};
   // A property put names no parameters.
   if (f.kind != INVOKE_PROPERTYPUT)
-    for (const ParamSpec& p : f.params) names.push_back(const_cast<LPOLESTR>(p.name));
+    for (const ParamDef& p : f.params) names.push_back(const_cast<LPOLESTR>(p.name));
   ASSERT_HRESULT_SUCCEEDED(ti->SetFuncAndParamNames(index, names.data(), UINT(names.size())));
 }
 
@@ -95,7 +95,7 @@ ITypeInfo* probe_type_info() {
   static ITypeInfo* built = nullptr;
   if (built) return built;
   const USHORT in = PARAMFLAG_FIN, inout = PARAMFLAG_FIN | PARAMFLAG_FOUT;
-  const std::vector<FuncSpec> funcs = {
+  const std::vector<FuncDef> funcs = {
       {kTake, L"Take", INVOKE_FUNC, {{L"a", VT_VARIANT, 0, in}, {L"b", VT_VARIANT, 0, in}, {L"c", VT_VARIANT, 0, in}}, false},
       {kTakeUnknown, L"TakeUnknown", INVOKE_FUNC, {{L"u", VT_UNKNOWN, 0, in}}, false},
       {kTakeDispatch, L"TakeDispatch", INVOKE_FUNC, {{L"d", VT_DISPATCH, 0, in}}, false},

@@ -13,7 +13,8 @@
 #include "tests/support/win_probe.h"
 #include "ui/access.h"
 #include "ui/definition.h"
-#include "ui/dispatch.h"
+#include "ui/registry.h"
+#include "ui/message_loop.h"
 #include "ui/main_window.h"
 #include "web/read_url.h"
 

@@ -8,7 +8,8 @@
 
 #include "services/runtime.h"
 #include "ui/access.h"
-#include "ui/dispatch.h"
+#include "ui/registry.h"
+#include "ui/message_loop.h"
 #include "ui/main_window.h"
 
 namespace {

@@ -31,8 +31,8 @@ const ListDef& video_list_settings() {
 }
 
 TEST(PackedColumns, StoredVideoColumnsDecodeToIdNameAndLink) {
-  std::vector<ColumnSpec> cols = decode_columns(video_list_settings().columns);
-  std::vector<ColumnSpec> expected = {
+  std::vector<ColumnDef> cols = decode_columns(video_list_settings().columns);
+  std::vector<ColumnDef> expected = {
       {false, -1, ALIGN_NEAR, 50, "ID"},
       {false, -1, ALIGN_NEAR, 150, "视频名称"},
       {false, -1, ALIGN_NEAR, 410, "视频链接"},
@@ -42,14 +42,14 @@ TEST(PackedColumns, StoredVideoColumnsDecodeToIdNameAndLink) {
 }
 
 TEST(PackedColumns, FieldsAreLittleEndianInOrder) {
-  ColumnSpec column{true, -1, 2, 0x01020304, "x"};
-  std::vector<uint8_t> p = encode_columns(std::span<const ColumnSpec>(&column, 1));
+  ColumnDef column{true, -1, 2, 0x01020304, "x"};
+  std::vector<uint8_t> p = encode_columns(std::span<const ColumnDef>(&column, 1));
   std::vector<uint8_t> expected = {1, 0xff, 0xff, 0xff, 0xff, 2, 0, 0, 0, 4, 3, 2, 1, 'x', 0};
   EXPECT_EQ(p, expected);
 }
 
 TEST(PackedColumns, RoundTripKeepsEveryField) {
-  std::vector<ColumnSpec> columns = {
+  std::vector<ColumnDef> columns = {
       {true, 7, ALIGN_CENTRE, 0, "居中"},
       {false, -1, ALIGN_FAR, 2147483647, ""},
       {false, -2, ALIGN_NEAR, -5, "a b c"},
@@ -58,11 +58,11 @@ TEST(PackedColumns, RoundTripKeepsEveryField) {
 }
 
 TEST(PackedColumns, TruncatedEntryEndsTheList) {
-  std::vector<ColumnSpec> columns = {{false, -1, 0, 10, "one"}, {false, -1, 0, 20, "two"}};
+  std::vector<ColumnDef> columns = {{false, -1, 0, 10, "one"}, {false, -1, 0, 20, "two"}};
   std::vector<uint8_t> packed = encode_columns(columns);
   for (size_t cut : {size_t(1), size_t(3), size_t(6)}) {
     std::vector<uint8_t> shorter(packed.begin(), packed.end() - std::ptrdiff_t(cut));
-    std::vector<ColumnSpec> got = decode_columns(shorter);
+    std::vector<ColumnDef> got = decode_columns(shorter);
     ASSERT_EQ(got.size(), 1u) << "cut " << cut;
     EXPECT_EQ(got[0], columns[0]);
   }

@@ -15,7 +15,8 @@
 #include "services/value.h"
 #include "tests/support/win_probe.h"
 #include "ui/access.h"
-#include "ui/dispatch.h"
+#include "ui/message_loop.h"
+#include "ui/registry.h"
 
 namespace uitest {
 

@@ -9,6 +9,7 @@
 #include "tests/support/browser_window.h"
 #include "tests/support/win_probe.h"
 #include "tests/web/net_support.h"
+#include "web/browser_launch.h"
 #include "web/read_url.h"
 
 namespace cx {

@@ -1,5 +1,5 @@
-// Window registry, event delivery, window loading, message loop and the end
-// of the program.
+// The window registry: the stored window definitions, the live windows built
+// from them, event delivery to the program's handlers and window loading.
 #pragma once
 
 #include <cstdint>
@@ -27,10 +27,6 @@ struct EventRecord {
 void registry_startup();
 void load_window(uint32_t window_id);
 int32_t deliver_event(EventRecord& ev);
-void run_message_loop();
-[[noreturn]] void end_program(int32_t exit_code);
-// End routines run by end_program in registration order.
-void register_end_routine(void (*routine)());
 
 // The event-suppression counter (above 0: no event reaches a handler).
 int32_t& event_suppression();
@@ -45,14 +41,5 @@ bool window_is_open(uint32_t window_id);
 // The platform handle of an open window or control (null otherwise), for
 // code that must hand a window to the system (owners of boxes and dialogs).
 void* window_handle(uint32_t window_id, uint32_t control_id = 0);
-
-// Release routines of the service modules, run by end_program after the end
-// routines.
-void register_service_release(void (*routine)());
-// Idle work of a control: runs while the message loop has nothing to do,
-// newest first, as long as its window exists; returns whether it wants more
-// idle time (count grows from 0 within one idle phase).
-using IdleWork = bool (*)(void* window, int32_t count);
-void register_idle_work(void* window, IdleWork work);
 
 }  // namespace cx
