@@ -13,7 +13,9 @@ const char kTempPrefix[] = "cxu";  // GetTempFileNameA makes "cxu" + up to 4 hex
 const char kNotifyClass[] = "CxTransferNotify";
 const char kAgent[] = "Mozilla/4.0 (compatible; Clipdex updater 1.0)";
 
-struct Transfer {
+}  // namespace
+
+struct TransferObject {
   HWND notify;                 // message-only window on the starting thread
   HANDLE thread;               // worker of the latest start
   TransferEventHandler handler;
@@ -25,10 +27,12 @@ struct Transfer {
   void* volatile root;         // the worker's WinInet root, closed to abort
 };
 
+namespace {
+
 // What the worker needs, copied at start: the caller may change the settings
 // record meanwhile.
 struct Job {
-  Transfer* owner;
+  TransferObject* owner;
   HWND notify;
   LONG generation;
   HMODULE module_ref;
@@ -44,13 +48,11 @@ struct Job {
 // record was released (it then frees the record itself when it ends).
 enum : LONG { WORKER_DONE = 0, WORKER_ACTIVE = 1, WORKER_ORPHANED = 2 };
 
-Transfer* from_handle(TransferHandle h) { return reinterpret_cast<Transfer*>(uintptr_t(h)); }
-
 WPARAM pack_event(LONG generation, int32_t code) { return WPARAM((uint32_t(generation) & 0xFFFF) << 16 | (uint32_t(code) & 0xFFFF)); }
 
 LRESULT CALLBACK notify_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg != WM_TRANSFER_EVENT) return DefWindowProcA(hwnd, msg, wp, lp);
-  Transfer* t = reinterpret_cast<Transfer*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  TransferObject* t = reinterpret_cast<TransferObject*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (!t || HIWORD(wp) != (uint32_t(t->generation) & 0xFFFF)) return 0;
   int32_t code = LOWORD(wp);
   if (code == TRANSFER_FINISHED || code == TRANSFER_FAILED) InterlockedExchange(&t->running, 0);
@@ -98,11 +100,11 @@ bool supported_address(const char* address) {
   return parts.nScheme == INTERNET_SCHEME_HTTP || parts.nScheme == INTERNET_SCHEME_HTTPS;
 }
 
-void close_root(Transfer* t) {
+void close_root(TransferObject* t) {
   if (void* r = InterlockedExchangePointer(&t->root, nullptr)) InternetCloseHandle(static_cast<HINTERNET>(r));
 }
 
-HINTERNET open_request(const Job* job, Transfer* t) {
+HINTERNET open_request(const Job* job, TransferObject* t) {
   HINTERNET root = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (!root) return nullptr;
   InterlockedExchangePointer(&t->root, root);
@@ -149,7 +151,7 @@ bool write_all(HANDLE file, const char* data, DWORD n) {
 
 // Reads the whole answer into temp_path. True only for a complete program
 // image behind a success status.
-bool download(const Job* job, Transfer* t, const char* temp_path) {
+bool download(const Job* job, TransferObject* t, const char* temp_path) {
   HINTERNET request = open_request(job, t);
   if (!request) {
     close_root(t);
@@ -213,7 +215,7 @@ bool download(const Job* job, Transfer* t, const char* temp_path) {
   return ok;
 }
 
-int32_t run_job(const Job* job, Transfer* t) {
+int32_t run_job(const Job* job, TransferObject* t) {
   if (!job->source || !job->target) return TRANSFER_FAILED;
   if (!has_listed_ending(job->target, job->endings) || !supported_address(job->source)) return TRANSFER_FAILED;
   // The temporary file lies beside the target, so that moving it in is a rename.
@@ -241,7 +243,7 @@ void free_job(Job* job) {
 
 DWORD WINAPI worker(void* param) {
   Job* job = static_cast<Job*>(param);
-  Transfer* t = job->owner;
+  TransferObject* t = job->owner;
   int32_t code = run_job(job, t);
   HMODULE self = job->module_ref;
   if (!PostMessageA(job->notify, WM_TRANSFER_EVENT, pack_event(job->generation, code), 0))
@@ -267,7 +269,7 @@ void report_start_failure(const TransferSettings* s) {
 }
 
 // Waits for the worker of an earlier start that has already said its last word.
-void reap_worker(Transfer* t) {
+void reap_worker(TransferObject* t) {
   if (!t->thread) return;
   WaitForSingleObject(t->thread, 10000);
   CloseHandle(t->thread);
@@ -277,13 +279,13 @@ void reap_worker(Transfer* t) {
 }  // namespace
 
 void transfer_start(TransferHandle* transfer, const TransferSettings* s) {
-  Transfer* t = from_handle(*transfer);
+  TransferObject* t = *transfer;
   if (t && t->running) return;
   if (!s) return;
   if (!t) {
-    t = static_cast<Transfer*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Transfer)));
+    t = static_cast<TransferObject*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(TransferObject)));
     if (!t) return report_start_failure(s);
-    *transfer = TransferHandle(reinterpret_cast<uintptr_t>(t));
+    *transfer = t;
   }
   if (!t->notify) {
     t->notify = make_notify_window();
@@ -325,19 +327,17 @@ void transfer_start(TransferHandle* transfer, const TransferSettings* s) {
   }
 }
 
-int32_t transfer_progress(TransferHandle transfer) {
-  Transfer* t = from_handle(transfer);
+int32_t transfer_progress(TransferHandle t) {
   return t ? int32_t(t->done) : 0;
 }
 
-bool transfer_running(TransferHandle transfer) {
-  Transfer* t = from_handle(transfer);
+bool transfer_running(TransferHandle t) {
   return t && t->running;
 }
 
 void transfer_release(TransferHandle* transfer, bool process_ending) {
-  Transfer* t = from_handle(*transfer);
-  *transfer = 0;
+  TransferObject* t = *transfer;
+  *transfer = nullptr;
   if (!t) return;
   if (process_ending) {  // the worker is gone with the other threads; so is any need to tidy up
     HeapFree(GetProcessHeap(), 0, t);

@@ -1,8 +1,9 @@
 // TransferService: downloads a file on a worker thread and puts it in the
 // place of the target only when it arrived whole.
 //
-// A transfer is a 32-bit handle; 0 means no object yet (the first start makes
-// one). The events go to the handler of field 15 on the thread that called
+// A transfer is a handle to the object; null means no object yet (the first
+// start makes one). It holds the object's address, so it is as wide as an
+// address: 32 bits in the 32-bit library, 64 in the 64-bit one. The events go to the handler of field 15 on the thread that called
 // start: the worker posts them to a message-only window of that thread, whose
 // window procedure calls the handler. Nothing of the caller runs on the worker.
 //
@@ -35,7 +36,8 @@
 
 namespace updata {
 
-using TransferHandle = uint32_t;
+struct TransferObject;
+using TransferHandle = TransferObject*;
 
 // Begins the transfer described by settings and returns at once. While a
 // transfer of this handle is still running, a further start is ignored.
@@ -45,7 +47,7 @@ int32_t transfer_progress(TransferHandle transfer);
 // True from start until its last event has been delivered.
 bool transfer_running(TransferHandle transfer);
 // Ends the object: a running transfer is stopped (its events are dropped) and
-// the handle becomes 0. process_ending: the process is going down and other
+// the handle becomes null. process_ending: the process is going down and other
 // threads are gone; only memory is given back then.
 void transfer_release(TransferHandle* transfer, bool process_ending = false);
 
