@@ -1,4 +1,4 @@
-// The built Updata.dll as the program uses it: its version, its export, and
+// The built Updata.dll as the program uses it: its architecture, its export, and
 // whole updates run in a host process of their own (the process ends when an
 // update succeeds), driven from here like a user would: press the start
 // button, answer the message box, watch files and processes.
@@ -26,23 +26,6 @@ std::string library_path() { return probe::unix_to_wine(CX_UPDATA_DLL); }
 std::string built(const char* name) { return probe::module_folder() + "\\" + name; }
 
 // --- the file itself ------------------------------------------------------------
-
-TEST(UpdaterLibrary, CarriesFileAndProductVersionOnePointZero) {
-  std::string path = library_path();
-  DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-  ASSERT_GT(size, 0u);
-  std::string data(size, '\0');
-  ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, &data[0]));
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT len = 0;
-  ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &len));
-  EXPECT_EQ(info->dwFileVersionMS, MAKELONG(0, 1));
-  EXPECT_EQ(info->dwFileVersionLS, 0u);
-  EXPECT_EQ(info->dwProductVersionMS, MAKELONG(0, 1));
-  EXPECT_EQ(info->dwProductVersionLS, 0u);
-  EXPECT_EQ(info->dwFileType, DWORD(VFT_DLL));
-}
 
 // The library is built for the program's own architecture: the program loads it.
 TEST(UpdaterLibrary, IsALibraryOfTheProgramsArchitectureWithOneExportNamedInGbk) {
