@@ -4,12 +4,12 @@
 #include <wininet.h>
 
 #include "updater/base.h"
+#include "updater/update_files.h"
 
 namespace updata {
 namespace {
 
 const UINT WM_TRANSFER_EVENT = WM_APP + 0x2A1;
-const char kTempPrefix[] = "cxu";  // GetTempFileNameA makes "cxu" + up to 4 hex digits + ".tmp"
 const char kNotifyClass[] = "CxTransferNotify";
 const char kAgent[] = "Mozilla/4.0 (compatible; Clipdex updater 1.0)";
 
@@ -77,21 +77,6 @@ void post_event(const Job* job, int32_t code, int32_t value) {
 
 int clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-// The folder part of path with its closing separator, or "." when it has
-// none. False when it does not fit into size bytes.
-bool folder_of(const char* path, char* out, int size) {
-  int cut = -1;
-  for (int i = 0; path[i]; ++i)
-    if (path[i] == '\\' || path[i] == '/') cut = i;
-  if (cut < 0) {
-    lstrcpynA(out, ".", size);
-    return true;
-  }
-  if (cut + 2 > size) return false;
-  lstrcpynA(out, path, cut + 2);  // copies cut + 1 bytes and the zero
-  return true;
-}
-
 bool supported_address(const char* address) {
   URL_COMPONENTSA parts = {};
   parts.dwStructSize = sizeof parts;
@@ -139,6 +124,13 @@ bool query_number(HINTERNET request, DWORD what, DWORD* value) {
   return HttpQueryInfoA(request, what | HTTP_QUERY_FLAG_NUMBER, value, &size, &index) != FALSE;
 }
 
+// While set, the system deletes the file when its last handle closes, also
+// when the process ends in the middle of the download.
+bool set_delete_on_close(HANDLE file, bool deleted) {
+  FILE_DISPOSITION_INFO disposition = {BOOLEAN(deleted ? TRUE : FALSE)};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
 bool write_all(HANDLE file, const char* data, DWORD n) {
   while (n > 0) {
     DWORD written = 0;
@@ -170,9 +162,13 @@ bool download(const Job* job, TransferObject* t, const char* temp_path) {
       if (announced > 0x7FFFFFFFu) break;
       post_event(job, TRANSFER_TOTAL_SIZE, int32_t(announced));
     }
-    file = CreateFileA(temp_path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    file = CreateFileA(temp_path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) break;
+    // A download the process does not live to finish (the program closed
+    // meanwhile) leaves nothing behind; one that cannot be marked is removed
+    // by the next start or update.
+    set_delete_on_close(file, true);
     buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, job->write_buffer));
     if (!buffer) break;
 
@@ -205,6 +201,7 @@ bool download(const Job* job, TransferObject* t, const char* temp_path) {
     // without having announced the length.
     if (!is_complete_image_file(file)) break;
     if (!FlushFileBuffers(file)) break;
+    if (!set_delete_on_close(file, false)) break;  // kept: it is the new program
     ok = true;
   } while (false);
 
@@ -223,7 +220,7 @@ int32_t run_job(const Job* job, TransferObject* t) {
   char temp[MAX_PATH];
   if (!folder_of(job->target, folder, MAX_PATH - 14)) return TRANSFER_FAILED;
   remove_update_leftovers(job->target);
-  if (!GetTempFileNameA(folder, kTempPrefix, 0, temp)) return TRANSFER_FAILED;
+  if (!GetTempFileNameA(folder, kTemporaryPrefix, 0, temp)) return TRANSFER_FAILED;
   const bool downloaded = download(job, t, temp) && !t->cancel;
   const bool ok = downloaded && replace_file(job->target, temp);
   // A complete program that could not be put in place while the target's
@@ -366,16 +363,11 @@ bool replace_file(const char* target, const char* new_file) {
   if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES)
     return MoveFileExA(new_file, target, MOVEFILE_WRITE_THROUGH) != FALSE;
 
-  // The aside name: target.old, or target.old1 ... when an older one is still in use.
+  // The first aside name that is free or can be freed: an older one may still be in use.
   char aside[MAX_PATH + 8];
-  int n = text_size(target);
-  if (n > MAX_PATH - 8) return false;
   bool named = false;
-  for (int i = 0; i < 100 && !named; ++i) {
-    if (i == 0)
-      wsprintfA(aside, "%s.old", target);
-    else
-      wsprintfA(aside, "%s.old%d", target, i);
+  for (int i = 0; i < kAsideNames && !named; ++i) {
+    if (!aside_name_of(target, i, aside)) return false;
     named = GetFileAttributesA(aside) == INVALID_FILE_ATTRIBUTES || DeleteFileA(aside);
   }
   if (!named || !g_swap->move(target, aside, 0)) return false;
@@ -463,51 +455,6 @@ bool image_complete(ReadAt read, void* source, uint64_t size) {
   return true;
 }
 
-// "cxu", one to four hex digits, ".tmp": the names GetTempFileNameA gave.
-bool is_own_temporary(const char* name) {
-  int n = text_size(name);
-  if (n < 8 || n > 11 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, 3, kTempPrefix, 3) != CSTR_EQUAL ||
-      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name + n - 4, 4, ".tmp", 4) != CSTR_EQUAL)
-    return false;
-  for (int i = 3; i < n - 4; ++i) {
-    char c = name[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
-  }
-  return true;
-}
-
-// Deletes the files of folder (with its separator) matching pattern that keep() accepts.
-void delete_matching(const char* folder, const char* pattern, bool (*keep)(const char* name, const char* base),
-                     const char* base) {
-  char* search = text_join(folder, pattern);
-  if (!search) return;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(search, &found);
-  text_release(search);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    if (!keep(found.cFileName, base)) continue;
-    if (char* path = text_join(folder, found.cFileName)) {
-      DeleteFileA(path);  // fails, harmlessly, for a file still in use
-      text_release(path);
-    }
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-}
-
-bool temporary_name(const char* name, const char*) { return is_own_temporary(name); }
-
-// base.old, base.old1 ... base.old99: the aside names replace_file gives.
-bool aside_name(const char* name, const char* base) {
-  int nb = text_size(base), n = text_size(name);
-  if (n < nb + 4 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, nb, base, nb) != CSTR_EQUAL ||
-      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name + nb, 4, ".old", 4) != CSTR_EQUAL)
-    return false;
-  for (int i = nb + 4; i < n; ++i)
-    if (name[i] < '0' || name[i] > '9') return false;
-  return n <= nb + 6;
-}
 
 }  // namespace
 
@@ -520,21 +467,6 @@ bool is_complete_image_file(HANDLE file) {
   LARGE_INTEGER size;
   if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size) || size.QuadPart < 0) return false;
   return image_complete(read_file_at, file, uint64_t(size.QuadPart));
-}
-
-void remove_update_leftovers(const char* target) {
-  char folder[MAX_PATH];
-  if (!target || !*target || !folder_of(target, folder, MAX_PATH)) return;
-  // Without the program in its place the leftovers may be its only copies.
-  if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) return;
-  // folder_of gives "." for a bare name: the files are then in the current folder.
-  const char* dir = (folder[0] == '.' && folder[1] == 0) ? "" : folder;
-  const char* base = target + text_size(dir);
-  delete_matching(dir, "cxu*.tmp", temporary_name, nullptr);
-  char pattern[MAX_PATH + 8];
-  if (text_size(base) > MAX_PATH) return;
-  wsprintfA(pattern, "%s.old*", base);
-  delete_matching(dir, pattern, aside_name, base);
 }
 
 void set_swap_file_ops(const SwapFileOps* ops) { g_swap = ops ? ops : &kSystemSwapOps; }

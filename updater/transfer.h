@@ -33,6 +33,7 @@
 #include <cstdint>
 
 #include "updater/settings.h"
+#include "updater/update_files.h"
 
 namespace updata {
 
@@ -73,10 +74,6 @@ bool replace_file(const char* target, const char* new_file);
 bool is_complete_image(const void* data, uint64_t size);
 // The same for a file (read through its handle, which needs read access).
 bool is_complete_image_file(HANDLE file);
-
-// Removes the leftovers of earlier updates of target: temporary download
-// files beside it and its aside names. Files still in use stay.
-void remove_update_leftovers(const char* target);
 
 // Test seams: the file operations of the swap, and the thread start of a
 // transfer. Null puts the system's own back.
