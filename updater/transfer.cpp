@@ -387,7 +387,7 @@ bool replace_file(const char* target, const char* new_file) {
     }
   }
   // The program running from the aside file keeps it in use until it ends;
-  // the next update removes it then.
+  // the program's next start removes it then.
   if (!DeleteFileA(aside)) MoveFileExA(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return true;
 }
