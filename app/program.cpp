@@ -56,6 +56,9 @@ void program_startup() {
 
 void run_program() {
   program_startup();
+  // An update leaves the old program file beside the new one while it runs,
+  // and a download cut short by the program's end may leave its file.
+  remove_updater_leftovers();
   program_startup_routine();
   load_window(MAIN_WINDOW_ID);
   run_message_loop();

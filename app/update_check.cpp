@@ -4,6 +4,7 @@
 #include "services/runtime.h"
 #include "services/text.h"
 #include "updater/embedded.h"
+#include "updater/update_files.h"
 #include "web/browser_launch.h"
 #include "web/read_url.h"
 
@@ -51,6 +52,12 @@ void check_for_update() {
     call_declared(DECL_UPDATE_WINDOW, announced.download, program_file);
   }
   message_box(kNewestPrefix + announced.newest);
+}
+
+void remove_updater_leftovers() {
+  // The program file the updater is given, whose leftovers it names.
+  const Text program_file = program_directory() + kProgramFileName;
+  updata::remove_update_leftovers(program_file.c_str());
 }
 
 void open_maker_site() { open_in_browser(Text::literal(kMakerSiteLink)); }

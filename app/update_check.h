@@ -10,6 +10,11 @@ namespace cx {
 // changes nothing and is reported as a failed check.
 void check_for_update();
 
+// Removes what earlier updates left beside the program: the updater's aside
+// copies of the old program file and its temporary download files, nothing
+// else; those still in use (another instance running) stay.
+void remove_updater_leftovers();
+
 // Opens the maker's web site in the browser.
 void open_maker_site();
 

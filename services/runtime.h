@@ -39,8 +39,9 @@ enum DeclaredFunction : int32_t {
   DECL_UPDATE_WINDOW = 4,
   DECL_COUNT = 5,
 };
-// One 32-bit argument of a declared function (pointer-sized in the native
-// build so that pointers survive there; identical to uint32_t on Windows).
+// One argument of a declared function: a word as wide as an address (32 bits
+// in the 32-bit program, 64 in the 64-bit one and natively), so that a
+// pointer argument arrives whole; an integer argument is its 32-bit value.
 using DeclArg = uintptr_t;
 template <class T>
 inline DeclArg decl_arg(T* p) { return reinterpret_cast<DeclArg>(p); }
@@ -60,15 +61,15 @@ struct DeclaredEntry {
   void* module;
 };
 
-// Calls entry `index` with `argc` 32-bit arguments (stdcall); resolves it on
-// first use; a missing library or function is a run-time error, as is a
+// Calls entry `index` with `argc` word arguments (stdcall on x86); resolves it
+// on first use; a missing library or function is a run-time error, as is a
 // stack pointer that differs after the call (run-time error 6).
 uintptr_t call_declared_function(int32_t index, int argc, const DeclArg* args);
 // The same for an entry outside the program's table (its slots are filled).
 uintptr_t call_declared_entry(DeclaredEntry* entry, int argc, const DeclArg* args);
 // The program's table (DECL_COUNT entries).
 DeclaredEntry* declared_function_table();
-// Convenience form: every argument is converted to one 32-bit word.
+// Convenience form: every argument is converted to one word (decl_arg).
 template <class... A>
 uintptr_t call_declared(int32_t index, const A&... a) {
   const DeclArg args[sizeof...(A) + 1] = {decl_arg(a)..., 0};

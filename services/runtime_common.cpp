@@ -174,7 +174,9 @@ int32_t message_box(const Cell* args, int argc) {
       if (h == nullptr) runtime_error("指定窗口或窗口组件不存在或尚未载入", 0);
       owner = h;
     } else {
-      owner = reinterpret_cast<void*>(uintptr_t(uint32_t(to_integer(o))));
+      // A window handle has 32 significant bits in a 64-bit process too; the
+      // system widens a 32-bit one with its sign.
+      owner = reinterpret_cast<void*>(intptr_t(to_integer(o)));
     }
   }
   int32_t id = detail::show_box(content.c_str(), has_caption ? caption.c_str() : "信息：", message_box_style(buttons), owner);

@@ -63,7 +63,7 @@ Bytes blank_bytes(int32_t count) { return count <= 0 ? Bytes() : Bytes::zeros(si
 Cell detail::read_value(const uint8_t* data, int32_t n, int32_t kind, const Cell* position) {
   static const uint32_t kTags[] = {0, TAG_BYTE, TAG_SHORT, TAG_INT, TAG_LONG, TAG_FLOAT,
                                    TAG_DOUBLE, TAG_BOOL, TAG_DATE, TAG_SUB, TAG_TEXT};
-  static const int32_t kSizes[] = {0, 1, 2, 4, 8, 4, 8, 4, 8, 4, 0};
+  static const int32_t kSizes[] = {0, 1, 2, 4, 8, 4, 8, 4, 8, kSubroutineBytes, 0};
   if (kind < 1 || kind > 10) runtime_error("“欲取出数据的类型”参数值无效", 0);
   const int64_t len = n > 0 ? n : 0;
   int32_t* variable = nullptr;

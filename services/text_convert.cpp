@@ -242,8 +242,8 @@ Bytes to_bytes(const Cell& v) {
     case TAG_LONG:
     case TAG_FLOAT:
     case TAG_DOUBLE: return Bytes::copy(&v.v, numeric_size(v.tag));
-    case TAG_BOOL:
-    case TAG_SUB: return Bytes::copy(&v.v, 4);
+    case TAG_BOOL: return Bytes::copy(&v.v, 4);
+    case TAG_SUB: return Bytes::copy(&v.v, size_t(kSubroutineBytes));
     case TAG_DATE: return Bytes::copy(&v.v, 8);
     default: break;
   }

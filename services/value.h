@@ -22,7 +22,8 @@
 //   0x80000003 date-time   IEEE double, days since 1899-12-30
 //   0x80000004 text        reference to a text
 //   0x80000005 byte string reference to a byte-string block
-//   0x80000006 subroutine  32-bit code address
+//   0x80000006 subroutine  code address, as wide as an address (32 bits in
+//                          a 32-bit build, both value words in a 64-bit one)
 //   0          absent      optional argument left out
 //   | 0x20000000           by reference: the value is the address of the
 //                          caller's storage (an array block for numeric kinds,
@@ -199,7 +200,9 @@ inline Cell cell_float(float v) { Cell c{}; c.v.f32 = v; c.tag = TAG_FLOAT; retu
 inline Cell cell_double(double v) { Cell c{}; c.v.f64 = v; c.tag = TAG_DOUBLE; return c; }
 inline Cell cell_bool(bool v) { Cell c{}; c.v.w.lo = v ? 1u : 0u; c.tag = TAG_BOOL; return c; }
 inline Cell cell_date(double days) { Cell c{}; c.v.f64 = days; c.tag = TAG_DATE; return c; }
-inline Cell cell_sub(uint32_t address) { Cell c{}; c.v.w.lo = address; c.tag = TAG_SUB; return c; }
+inline Cell cell_sub(uintptr_t address) { Cell c{}; c.v.i64 = int64_t(uint64_t(address)); c.tag = TAG_SUB; return c; }
+// The bytes of a subroutine value: those of a code address.
+constexpr int32_t kSubroutineBytes = int32_t(sizeof(void (*)()));
 // Borrowed references: the cell does not own what it points at.
 inline Cell cell_text(const Text& t) { Cell c{}; c.v.ptr = const_cast<char*>(t.c_str()); c.tag = TAG_TEXT; return c; }
 inline Cell cell_text(const char* s) { Cell c{}; c.v.ptr = const_cast<char*>(s ? s : ""); c.tag = TAG_TEXT; return c; }

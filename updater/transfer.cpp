@@ -4,16 +4,18 @@
 #include <wininet.h>
 
 #include "updater/base.h"
+#include "updater/update_files.h"
 
 namespace updata {
 namespace {
 
 const UINT WM_TRANSFER_EVENT = WM_APP + 0x2A1;
-const char kTempPrefix[] = "cxu";  // GetTempFileNameA makes "cxu" + up to 4 hex digits + ".tmp"
 const char kNotifyClass[] = "CxTransferNotify";
 const char kAgent[] = "Mozilla/4.0 (compatible; Clipdex updater 1.0)";
 
-struct Transfer {
+}  // namespace
+
+struct TransferObject {
   HWND notify;                 // message-only window on the starting thread
   HANDLE thread;               // worker of the latest start
   TransferEventHandler handler;
@@ -25,10 +27,12 @@ struct Transfer {
   void* volatile root;         // the worker's WinInet root, closed to abort
 };
 
+namespace {
+
 // What the worker needs, copied at start: the caller may change the settings
 // record meanwhile.
 struct Job {
-  Transfer* owner;
+  TransferObject* owner;
   HWND notify;
   LONG generation;
   HMODULE module_ref;
@@ -44,13 +48,11 @@ struct Job {
 // record was released (it then frees the record itself when it ends).
 enum : LONG { WORKER_DONE = 0, WORKER_ACTIVE = 1, WORKER_ORPHANED = 2 };
 
-Transfer* from_handle(TransferHandle h) { return reinterpret_cast<Transfer*>(uintptr_t(h)); }
-
 WPARAM pack_event(LONG generation, int32_t code) { return WPARAM((uint32_t(generation) & 0xFFFF) << 16 | (uint32_t(code) & 0xFFFF)); }
 
 LRESULT CALLBACK notify_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg != WM_TRANSFER_EVENT) return DefWindowProcA(hwnd, msg, wp, lp);
-  Transfer* t = reinterpret_cast<Transfer*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  TransferObject* t = reinterpret_cast<TransferObject*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (!t || HIWORD(wp) != (uint32_t(t->generation) & 0xFFFF)) return 0;
   int32_t code = LOWORD(wp);
   if (code == TRANSFER_FINISHED || code == TRANSFER_FAILED) InterlockedExchange(&t->running, 0);
@@ -75,21 +77,6 @@ void post_event(const Job* job, int32_t code, int32_t value) {
 
 int clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-// The folder part of path with its closing separator, or "." when it has
-// none. False when it does not fit into size bytes.
-bool folder_of(const char* path, char* out, int size) {
-  int cut = -1;
-  for (int i = 0; path[i]; ++i)
-    if (path[i] == '\\' || path[i] == '/') cut = i;
-  if (cut < 0) {
-    lstrcpynA(out, ".", size);
-    return true;
-  }
-  if (cut + 2 > size) return false;
-  lstrcpynA(out, path, cut + 2);  // copies cut + 1 bytes and the zero
-  return true;
-}
-
 bool supported_address(const char* address) {
   URL_COMPONENTSA parts = {};
   parts.dwStructSize = sizeof parts;
@@ -98,11 +85,11 @@ bool supported_address(const char* address) {
   return parts.nScheme == INTERNET_SCHEME_HTTP || parts.nScheme == INTERNET_SCHEME_HTTPS;
 }
 
-void close_root(Transfer* t) {
+void close_root(TransferObject* t) {
   if (void* r = InterlockedExchangePointer(&t->root, nullptr)) InternetCloseHandle(static_cast<HINTERNET>(r));
 }
 
-HINTERNET open_request(const Job* job, Transfer* t) {
+HINTERNET open_request(const Job* job, TransferObject* t) {
   HINTERNET root = InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (!root) return nullptr;
   InterlockedExchangePointer(&t->root, root);
@@ -137,6 +124,13 @@ bool query_number(HINTERNET request, DWORD what, DWORD* value) {
   return HttpQueryInfoA(request, what | HTTP_QUERY_FLAG_NUMBER, value, &size, &index) != FALSE;
 }
 
+// While set, the system deletes the file when its last handle closes, also
+// when the process ends in the middle of the download.
+bool set_delete_on_close(HANDLE file, bool deleted) {
+  FILE_DISPOSITION_INFO disposition = {BOOLEAN(deleted ? TRUE : FALSE)};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
 bool write_all(HANDLE file, const char* data, DWORD n) {
   while (n > 0) {
     DWORD written = 0;
@@ -149,7 +143,7 @@ bool write_all(HANDLE file, const char* data, DWORD n) {
 
 // Reads the whole answer into temp_path. True only for a complete program
 // image behind a success status.
-bool download(const Job* job, Transfer* t, const char* temp_path) {
+bool download(const Job* job, TransferObject* t, const char* temp_path) {
   HINTERNET request = open_request(job, t);
   if (!request) {
     close_root(t);
@@ -168,9 +162,13 @@ bool download(const Job* job, Transfer* t, const char* temp_path) {
       if (announced > 0x7FFFFFFFu) break;
       post_event(job, TRANSFER_TOTAL_SIZE, int32_t(announced));
     }
-    file = CreateFileA(temp_path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                       nullptr);
+    file = CreateFileA(temp_path, GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) break;
+    // A download the process does not live to finish (the program closed
+    // meanwhile) leaves nothing behind; one that cannot be marked is removed
+    // by the next start or update.
+    set_delete_on_close(file, true);
     buffer = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, job->write_buffer));
     if (!buffer) break;
 
@@ -203,6 +201,7 @@ bool download(const Job* job, Transfer* t, const char* temp_path) {
     // without having announced the length.
     if (!is_complete_image_file(file)) break;
     if (!FlushFileBuffers(file)) break;
+    if (!set_delete_on_close(file, false)) break;  // kept: it is the new program
     ok = true;
   } while (false);
 
@@ -213,7 +212,7 @@ bool download(const Job* job, Transfer* t, const char* temp_path) {
   return ok;
 }
 
-int32_t run_job(const Job* job, Transfer* t) {
+int32_t run_job(const Job* job, TransferObject* t) {
   if (!job->source || !job->target) return TRANSFER_FAILED;
   if (!has_listed_ending(job->target, job->endings) || !supported_address(job->source)) return TRANSFER_FAILED;
   // The temporary file lies beside the target, so that moving it in is a rename.
@@ -221,7 +220,7 @@ int32_t run_job(const Job* job, Transfer* t) {
   char temp[MAX_PATH];
   if (!folder_of(job->target, folder, MAX_PATH - 14)) return TRANSFER_FAILED;
   remove_update_leftovers(job->target);
-  if (!GetTempFileNameA(folder, kTempPrefix, 0, temp)) return TRANSFER_FAILED;
+  if (!GetTempFileNameA(folder, kTemporaryPrefix, 0, temp)) return TRANSFER_FAILED;
   const bool downloaded = download(job, t, temp) && !t->cancel;
   const bool ok = downloaded && replace_file(job->target, temp);
   // A complete program that could not be put in place while the target's
@@ -241,7 +240,7 @@ void free_job(Job* job) {
 
 DWORD WINAPI worker(void* param) {
   Job* job = static_cast<Job*>(param);
-  Transfer* t = job->owner;
+  TransferObject* t = job->owner;
   int32_t code = run_job(job, t);
   HMODULE self = job->module_ref;
   if (!PostMessageA(job->notify, WM_TRANSFER_EVENT, pack_event(job->generation, code), 0))
@@ -267,7 +266,7 @@ void report_start_failure(const TransferSettings* s) {
 }
 
 // Waits for the worker of an earlier start that has already said its last word.
-void reap_worker(Transfer* t) {
+void reap_worker(TransferObject* t) {
   if (!t->thread) return;
   WaitForSingleObject(t->thread, 10000);
   CloseHandle(t->thread);
@@ -277,13 +276,13 @@ void reap_worker(Transfer* t) {
 }  // namespace
 
 void transfer_start(TransferHandle* transfer, const TransferSettings* s) {
-  Transfer* t = from_handle(*transfer);
+  TransferObject* t = *transfer;
   if (t && t->running) return;
   if (!s) return;
   if (!t) {
-    t = static_cast<Transfer*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(Transfer)));
+    t = static_cast<TransferObject*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(TransferObject)));
     if (!t) return report_start_failure(s);
-    *transfer = TransferHandle(reinterpret_cast<uintptr_t>(t));
+    *transfer = t;
   }
   if (!t->notify) {
     t->notify = make_notify_window();
@@ -325,19 +324,17 @@ void transfer_start(TransferHandle* transfer, const TransferSettings* s) {
   }
 }
 
-int32_t transfer_progress(TransferHandle transfer) {
-  Transfer* t = from_handle(transfer);
+int32_t transfer_progress(TransferHandle t) {
   return t ? int32_t(t->done) : 0;
 }
 
-bool transfer_running(TransferHandle transfer) {
-  Transfer* t = from_handle(transfer);
+bool transfer_running(TransferHandle t) {
   return t && t->running;
 }
 
 void transfer_release(TransferHandle* transfer, bool process_ending) {
-  Transfer* t = from_handle(*transfer);
-  *transfer = 0;
+  TransferObject* t = *transfer;
+  *transfer = nullptr;
   if (!t) return;
   if (process_ending) {  // the worker is gone with the other threads; so is any need to tidy up
     HeapFree(GetProcessHeap(), 0, t);
@@ -366,16 +363,11 @@ bool replace_file(const char* target, const char* new_file) {
   if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES)
     return MoveFileExA(new_file, target, MOVEFILE_WRITE_THROUGH) != FALSE;
 
-  // The aside name: target.old, or target.old1 ... when an older one is still in use.
+  // The first aside name that is free or can be freed: an older one may still be in use.
   char aside[MAX_PATH + 8];
-  int n = text_size(target);
-  if (n > MAX_PATH - 8) return false;
   bool named = false;
-  for (int i = 0; i < 100 && !named; ++i) {
-    if (i == 0)
-      wsprintfA(aside, "%s.old", target);
-    else
-      wsprintfA(aside, "%s.old%d", target, i);
+  for (int i = 0; i < kAsideNames && !named; ++i) {
+    if (!aside_name_of(target, i, aside)) return false;
     named = GetFileAttributesA(aside) == INVALID_FILE_ATTRIBUTES || DeleteFileA(aside);
   }
   if (!named || !g_swap->move(target, aside, 0)) return false;
@@ -395,7 +387,7 @@ bool replace_file(const char* target, const char* new_file) {
     }
   }
   // The program running from the aside file keeps it in use until it ends;
-  // the next update removes it then.
+  // the program's next start removes it then.
   if (!DeleteFileA(aside)) MoveFileExA(aside, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return true;
 }
@@ -463,51 +455,6 @@ bool image_complete(ReadAt read, void* source, uint64_t size) {
   return true;
 }
 
-// "cxu", one to four hex digits, ".tmp": the names GetTempFileNameA gave.
-bool is_own_temporary(const char* name) {
-  int n = text_size(name);
-  if (n < 8 || n > 11 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, 3, kTempPrefix, 3) != CSTR_EQUAL ||
-      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name + n - 4, 4, ".tmp", 4) != CSTR_EQUAL)
-    return false;
-  for (int i = 3; i < n - 4; ++i) {
-    char c = name[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
-  }
-  return true;
-}
-
-// Deletes the files of folder (with its separator) matching pattern that keep() accepts.
-void delete_matching(const char* folder, const char* pattern, bool (*keep)(const char* name, const char* base),
-                     const char* base) {
-  char* search = text_join(folder, pattern);
-  if (!search) return;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA(search, &found);
-  text_release(search);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    if (!keep(found.cFileName, base)) continue;
-    if (char* path = text_join(folder, found.cFileName)) {
-      DeleteFileA(path);  // fails, harmlessly, for a file still in use
-      text_release(path);
-    }
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-}
-
-bool temporary_name(const char* name, const char*) { return is_own_temporary(name); }
-
-// base.old, base.old1 ... base.old99: the aside names replace_file gives.
-bool aside_name(const char* name, const char* base) {
-  int nb = text_size(base), n = text_size(name);
-  if (n < nb + 4 || CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name, nb, base, nb) != CSTR_EQUAL ||
-      CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, name + nb, 4, ".old", 4) != CSTR_EQUAL)
-    return false;
-  for (int i = nb + 4; i < n; ++i)
-    if (name[i] < '0' || name[i] > '9') return false;
-  return n <= nb + 6;
-}
 
 }  // namespace
 
@@ -520,21 +467,6 @@ bool is_complete_image_file(HANDLE file) {
   LARGE_INTEGER size;
   if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size) || size.QuadPart < 0) return false;
   return image_complete(read_file_at, file, uint64_t(size.QuadPart));
-}
-
-void remove_update_leftovers(const char* target) {
-  char folder[MAX_PATH];
-  if (!target || !*target || !folder_of(target, folder, MAX_PATH)) return;
-  // Without the program in its place the leftovers may be its only copies.
-  if (GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES) return;
-  // folder_of gives "." for a bare name: the files are then in the current folder.
-  const char* dir = (folder[0] == '.' && folder[1] == 0) ? "" : folder;
-  const char* base = target + text_size(dir);
-  delete_matching(dir, "cxu*.tmp", temporary_name, nullptr);
-  char pattern[MAX_PATH + 8];
-  if (text_size(base) > MAX_PATH) return;
-  wsprintfA(pattern, "%s.old*", base);
-  delete_matching(dir, pattern, aside_name, base);
 }
 
 void set_swap_file_ops(const SwapFileOps* ops) { g_swap = ops ? ops : &kSystemSwapOps; }

@@ -1,7 +1,8 @@
 #!/bin/bash
 # The shipped files are Windows GUI images of the tree's architecture that
-# need no MinGW library beside them, and the updater library exports exactly
-# its one entry, the GBK name.
+# need no MinGW library beside them, the updater library exports exactly its
+# one entry, the GBK name, and both carry the program's version resource, the
+# program its application manifest (pe_resources.py).
 #   check_program_file.sh x86|x64 Clipdex.exe Updata.dll OBJDUMP
 set -u
 arch=$1
@@ -33,4 +34,6 @@ for lib in $imports; do
 done
 check "Updata.dll exports exactly 更新窗口 and imports only system libraries" \
   "cmake -DDLL='$dll' -DOBJDUMP='$objdump' -P '$HERE/../updater/check_exports.cmake'"
+check "version resources and the program's manifest, as the files hold them" \
+  "python3 '$HERE/pe_resources.py' '$arch' '$exe' '$dll'"
 exit $fail

@@ -267,6 +267,9 @@ TEST_F(BoxHook, ContentCaptionAndOwner) {
   Cell handle[4] = {cell_text("t"), cell_int(0), cell_absent(), cell_int(0x5678)};
   message_box(handle, 4);
   EXPECT_EQ(g_box.owner, reinterpret_cast<void*>(uintptr_t(0x5678)));
+  handle[3] = cell_int(int32_t(0x80012345u));  // a 32-bit handle with the top bit set widens with its sign
+  message_box(handle, 4);
+  EXPECT_EQ(g_box.owner, reinterpret_cast<void*>(intptr_t(int32_t(0x80012345u))));
   Cell window[4] = {cell_text("t"), cell_int(0), cell_absent(), cell_absent()};
   window[3].tag = TAG_WINDOW;
   window[3].v.w.lo = 0x52010001u;

@@ -346,7 +346,8 @@ TEST(ToBytes, ScalarsInLittleEndianOrder) {
       {cell_float(1.0f), std::string("\0\0\x80\x3F", 4)},
       {cell_double(1.0), std::string("\0\0\0\0\0\0\xF0\x3F", 8)},
       {cell_bool(true), std::string("\x01\0\0\0", 4)},
-      {cell_sub(0x401000), std::string("\x00\x10\x40\x00", 4)},
+      // A code address: as many bytes as an address has.
+      {cell_sub(0x401000), std::string("\x00\x10\x40\x00\0\0\0\0", sizeof(void*))},
       {cell_date(1.0), std::string("\0\0\0\0\0\0\xF0\x3F", 8)},
       {cell_text("中a"), "中a"},
       {cell_text(""), ""},
@@ -416,7 +417,7 @@ TEST(BytesReadValue, EveryKind) {
   struct Case { int32_t kind; uint32_t tag; uint64_t bits; } cases[] = {
       {1, TAG_BYTE, 0x01},          {2, TAG_SHORT, 0x0201},    {3, TAG_INT, 0x04030201},
       {4, TAG_LONG, 0x0807060504030201ull}, {5, TAG_FLOAT, 0x04030201}, {6, TAG_DOUBLE, 0x0807060504030201ull},
-      {7, TAG_BOOL, 1},             {9, TAG_SUB, 0x04030201},
+      {7, TAG_BOOL, 1},             {9, TAG_SUB, sizeof(void*) == 8 ? 0x0807060504030201ull : 0x04030201},
   };
   for (const auto& c : cases) {
     Cell r = bytes_read_value(b, c.kind);
@@ -437,6 +438,20 @@ TEST(BytesReadValue, EveryKind) {
   EXPECT_EQ(S(bytes_read_text(B("AB"))), "AB");
   EXPECT_EQ(S(bytes_read_text(B(std::string("中\0x", 4)))), "中");
   EXPECT_TRUE(bytes_read_text(Bytes()).block() == nullptr);
+}
+
+// A code address of this program (above 4 GB in a 64-bit one) survives the
+// way to bytes and back whole.
+TEST(BytesReadValue, SubroutineKeepsTheWholeCodeAddress) {
+  const uintptr_t code = reinterpret_cast<uintptr_t>(&cell_sub);
+  const Bytes b = to_bytes(cell_sub(code));
+  ASSERT_EQ(b.size(), int32_t(sizeof code));
+  uintptr_t stored = 0;
+  std::memcpy(&stored, b.data(), sizeof stored);
+  EXPECT_EQ(stored, code);
+  const Cell back = bytes_read_value(b, 9);
+  EXPECT_EQ(back.tag, uint32_t(TAG_SUB));
+  EXPECT_EQ(uint64_t(back.v.i64), uint64_t(code));
 }
 
 TEST(BytesReadValue, PositionVariableWalksToMinusOne) {

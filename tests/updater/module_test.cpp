@@ -38,7 +38,7 @@ struct ScriptedTransfer {
   static int32_t progress(TransferHandle) { return done; }
   static void release(TransferHandle* t, bool) {
     ++releases;
-    *t = 0;
+    *t = nullptr;
   }
   static void reset() {
     starts = releases = 0;
@@ -394,7 +394,7 @@ TEST_F(UpdaterModule, SettingsHoldTheirLoadValuesOnceTheModuleStarts) {
   ASSERT_TRUE(module_started());
   const TransferSettings* s = module_state().settings;
   ASSERT_NE(s, nullptr);
-  EXPECT_EQ(module_state().transfer, 0u);
+  EXPECT_EQ(module_state().transfer, nullptr);
   EXPECT_EQ(module_state().total_size, 0);
   const FieldCase load[] = {
       {1, false, 1, nullptr},      {2, true, 0, nullptr},        {3, true, 0, nullptr},

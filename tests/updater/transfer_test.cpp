@@ -89,7 +89,7 @@ class Transfer : public ::testing::Test {
 
   std::string dir_, target_, source_, target_used_;
   TransferSettings settings_{};
-  TransferHandle handle_ = 0;
+  TransferHandle handle_ = nullptr;
 };
 
 // --- downloads that succeed -----------------------------------------------------
@@ -632,7 +632,7 @@ TEST_F(Transfer, ReleaseStopsARunningTransferAndNoEventFollows) {
   size_t seen = g_events.size();
   DWORD t0 = GetTickCount();
   transfer_release(&handle_);
-  EXPECT_EQ(handle_, 0u);
+  EXPECT_EQ(handle_, nullptr);
   DWORD waited = GetTickCount() - t0;
   EXPECT_LT(waited, 3000u) << "release must not wait for the server";
   probe::pump_until([] { return false; }, 1500);
