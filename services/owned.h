@@ -1,7 +1,7 @@
 // The owner of one platform handle: releases what it holds exactly once,
 // through the release function of its kind. Each kind of handle is one alias
 // of this template beside the code that uses it (GDI objects in ui/handles.h,
-// WinInet handles in web/transport.h).
+// WinInet handles in web/transfer.h).
 #pragma once
 
 #include <utility>

@@ -12,7 +12,7 @@
 #include "web/decode_body.h"
 #include "web/gzip_reader.h"
 #include "web/page_end.h"
-#include "web/transport.h"
+#include "web/transfer.h"
 
 namespace cx {
 
@@ -57,27 +57,7 @@ struct TransferRecord {
   std::string content_type;
   std::string cookies;
   int32_t content_coding = CODING_NONE;
-  int32_t status_code = 0;
-  // How the transfer ended, for telling a whole answer from a part of one.
-  int64_t announced_length = -1;  // Content-Length as sent; -1 when absent or unreadable
-  bool read_failed = false;       // a read reported an error (reset, time-out)
-};
-
-struct RequestHandles {
-  web::InternetHandle root;
-  web::InternetHandle connection;
-  web::InternetHandle request;
-  std::string address;  // trimmed
-  std::string host;
-  std::string object;
-  std::string verb;
-
-  // Request first, then connection, then root.
-  void close() {
-    request.reset();
-    connection.reset();
-    root.reset();
-  }
+  web::TransferResult result;  // status, announced length, whether it came whole and why not
 };
 
 // Bytes below 0x20 and DEL written as %XX: a line break or another control
@@ -115,100 +95,48 @@ void append_default(std::string& headers, const char* key, const std::string& li
   headers += "\r\n";
 }
 
-void read_response(HINTERNET request, TransferRecord& r) {
+bool query_header(HINTERNET request, DWORD level, std::string& value, DWORD* index = nullptr) {
+  char buffer[8192];
+  if (!web::query_header_into(request, level, buffer, sizeof buffer, index)) return false;
+  value = buffer;
+  return true;
+}
+
+// The headers the record keeps, read once the request was sent.
+DWORD read_response(void* context, HINTERNET request, bool sent, const web::TransferResult&) {
+  if (!sent) return kReadChunk;
+  TransferRecord& r = *static_cast<TransferRecord*>(context);
   std::string v;
-  if (web::query_header(request, HTTP_QUERY_STATUS_CODE, v)) r.status_code = std::atoi(v.c_str());
-  r.announced_length = web::announced_length(request);
-  if (web::query_header(request, HTTP_QUERY_RAW_HEADERS_CRLF, v)) r.raw_headers = v;
-  if (web::query_header(request, HTTP_QUERY_CONTENT_TYPE, v)) r.content_type = v;
-  if (web::query_header(request, HTTP_QUERY_CONTENT_ENCODING, v)) {
+  if (query_header(request, HTTP_QUERY_RAW_HEADERS_CRLF, v)) r.raw_headers = v;
+  if (query_header(request, HTTP_QUERY_CONTENT_TYPE, v)) r.content_type = v;
+  if (query_header(request, HTTP_QUERY_CONTENT_ENCODING, v)) {
     r.content_coding = v == "gzip" ? CODING_GZIP : v == "deflate" ? CODING_DEFLATE : CODING_NONE;
   }
   DWORD index = 0;
   for (int n = 0; n < 4096; ++n) {
-    if (!web::query_header(request, HTTP_QUERY_SET_COOKIE, v, &index)) break;
+    if (!query_header(request, HTTP_QUERY_SET_COOKIE, v, &index)) break;
     if (n > 0) r.cookies += "\r\n";
     r.cookies += v;
   }
+  return kReadChunk;
 }
 
-void read_body(HINTERNET request, TransferRecord& r, DWORD started) {
-  uint8_t chunk[kReadChunk];
-  for (;;) {
-    if (GetTickCount() - started >= g_exchange_budget_ms) {
-      r.read_failed = true;
-      break;
-    }
-    // A read waits until its whole chunk has come or the body ends: asking
-    // for no more than has arrived lets the budget above be looked at between
-    // the bytes of a crawling server. The wait for data has the receive
-    // time-out.
-    DWORD ask = kReadChunk, available = 0;
-    if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
-      r.read_failed = true;
-      break;
-    }
-    if (available > 0 && available < ask) ask = available;
-    DWORD got = 0;
-    if (!InternetReadFile(request, chunk, ask, &got)) {
-      r.read_failed = true;
-      break;
-    }
-    if (got == 0) break;
-    // Past the cap the rest of the body is not read at all (the answer then
-    // is not whole: body.truncated()).
-    if (!r.body.append(chunk, got)) break;
-  }
+// Past the cap the rest of the body is not read at all (the answer then is
+// not whole).
+bool keep_body(void* context, const uint8_t* bytes, DWORD n) {
+  return static_cast<TransferRecord*>(context)->body.append(bytes, n);
 }
 
 void run_exchange(TransferRecord& r) {
-  const DWORD started = GetTickCount();
   r.raw_headers.clear();
   r.content_type.clear();
   r.cookies.clear();
   r.content_coding = CODING_NONE;
-  r.status_code = 0;
-  r.announced_length = -1;
-  r.read_failed = false;
-
-  RequestHandles h;
-  if (!r.proxy.empty()) {
-    h.root.reset(InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PROXY, r.proxy.c_str(), nullptr, 0));
-  } else {
-    h.root.reset(InternetOpenA(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-  }
-  if (!h.root) return;
-  DWORD timeout = g_transfer_timeout_ms;
-  InternetSetOptionA(h.root.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, 4);
-  InternetSetOptionA(h.root.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, 4);
-  InternetSetOptionA(h.root.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, 4);
 
   size_t start = 0;
   while (start < r.address.size() && is_white(r.address[start])) ++start;
-  h.address = escape_control_bytes(r.address.substr(start));
-  web::UrlParts url;
-  web::split_url(h.address.c_str(), 0, url);
-  h.host = url.host;
-  h.object = url.object;
-
-  DWORD flags = r.open_flags;
-  if (url.scheme == INTERNET_SCHEME_HTTPS) flags |= kSecureFlags;
-
-  h.connection.reset(InternetConnectA(h.root.get(), h.host.c_str(), url.port,
-                                      url.user.empty() ? nullptr : url.user.c_str(),
-                                      url.password.empty() ? nullptr : url.password.c_str(),
-                                      INTERNET_SERVICE_HTTP, 0, 0));
-  if (!h.connection) return;
-
-  h.verb = upper_ascii(r.method.empty() ? std::string("GET") : r.method);
-  h.request.reset(HttpOpenRequestA(h.connection.get(), h.verb.c_str(), h.object.c_str(), "HTTP/1.1", nullptr,
-                                   nullptr, flags | kAlwaysFlags, 0));
-  if (!h.request) return;
-  // The request takes its own time-outs as well: some transports read the
-  // root handle's only for connecting, and a server that goes silent in the
-  // middle of a body must still end the read.
-  InternetSetOptionA(h.request.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, 4);
-  InternetSetOptionA(h.request.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, 4);
+  const std::string address = escape_control_bytes(r.address.substr(start));
+  const std::string verb = upper_ascii(r.method.empty() ? std::string("GET") : r.method);
 
   std::string headers = r.extra_headers;
   if (!headers.empty() && (headers.size() < 2 || headers.compare(headers.size() - 2, 2, "\r\n") != 0)) {
@@ -216,23 +144,34 @@ void run_exchange(TransferRecord& r) {
   }
   append_default(headers, "User-Agent: ", kUserAgentLine);
   append_default(headers, "Accept: ", kAcceptLine);
-  append_default(headers, "Referer: ", "Referer: " + h.address);
+  append_default(headers, "Referer: ", "Referer: " + address);
   append_default(headers, "Accept-Language: ", kAcceptLanguageLine);
   if (r.accept_compressed) append_default(headers, "Accept-Encoding: ", kAcceptEncodingLine);
+  // Only a POST carries its data, and its form type unless the caller named one.
+  const bool post = verb == "POST";
+  if (post) append_default(headers, "Content-Type: ", kContentTypeLine);
 
-  BOOL sent;
-  if (h.verb != "POST") {
-    sent = HttpSendRequestA(h.request.get(), headers.c_str(), DWORD(headers.size()), nullptr, 0);
-  } else {
-    append_default(headers, "Content-Type: ", kContentTypeLine);
-    sent = HttpSendRequestA(h.request.get(), headers.c_str(), DWORD(headers.size()),
-                            r.send_length ? const_cast<uint8_t*>(r.send_data) : nullptr, r.send_length);
+  web::TransferSpec spec;
+  spec.address = address.c_str();
+  spec.access = r.proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY;
+  spec.proxy = r.proxy.c_str();
+  spec.connect_timeout = spec.send_timeout = spec.receive_timeout = g_transfer_timeout_ms;
+  spec.budget = g_exchange_budget_ms;
+  spec.verb = verb.c_str();
+  spec.version = "HTTP/1.1";
+  // Every other scheme is spoken to as plain HTTP on the cracked host and port.
+  spec.flags = r.open_flags | kAlwaysFlags;
+  spec.https_flags = kSecureFlags;
+  spec.headers = headers.c_str();
+  spec.headers_length = DWORD(headers.size());
+  if (post && r.send_length) {
+    spec.data = r.send_data;
+    spec.data_length = r.send_length;
   }
-  if (sent) {
-    read_response(h.request.get(), r);
-    read_body(h.request.get(), r, started);
-  }
-  h.close();
+  spec.context = &r;
+  spec.answered = read_response;
+  spec.take = keep_body;
+  r.result = web::run_transfer(spec);
 }
 
 DWORD WINAPI transfer_worker(LPVOID param) {
@@ -297,17 +236,6 @@ void transfer(TransferRecord& r) {
   }
 }
 
-// Whether the exchange brought the whole answer: a status line, the transfer
-// ended by the server's end of the body (no failed read, no time-out), every
-// announced byte received, nothing dropped at the cap.
-bool arrived_whole(const TransferRecord& r) {
-  if (r.status_code <= 0 || r.read_failed || r.body.truncated()) return false;
-  const bool no_body = (r.status_code >= 100 && r.status_code < 200) || r.status_code == 204 || r.status_code == 304 ||
-                       upper_ascii(r.method) == "HEAD";
-  if (no_body || r.announced_length < 0) return true;
-  return int64_t(r.body.length()) == r.announced_length;
-}
-
 }  // namespace
 
 Text page_request(int argc, const Cell* args) {
@@ -353,17 +281,17 @@ PageAnswer request_page(const Text& address) {
   r.address = std::string(address.view());
   transfer(r);
   PageAnswer a;
-  a.status_code = r.status_code;
+  a.status_code = r.result.status;
   // A part of a page is not decoded at all: nothing of it is used, and a
   // swollen one would take its decoded size once more.
-  if (!arrived_whole(r)) return a;
+  if (!r.result.whole) return a;
   if (r.body.length() > 0) {
     BodyDecoding how;
     Text text = decode_whole_body(r.body.data(), r.body.length(), r.content_coding, Text::copy(r.content_type), &how);
     if (!how.complete) return a;
     // With neither a length nor a compressed stream's own end, the end of the
     // connection is all the transport tells: the page shows whether it ended.
-    if (r.announced_length < 0 && !how.ends_itself && !page_shows_its_end(text.view())) return a;
+    if (r.result.announced < 0 && !how.ends_itself && !page_shows_its_end(text.view())) return a;
     a.text = std::move(text);
   }
   a.whole = true;

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "web/transport.h"
+#include "services/owned.h"
+#include "web/transfer.h"
 
 namespace cx {
 
@@ -37,47 +38,17 @@ Bytes to_bytes(const std::vector<uint8_t>& data) {
   return data.empty() ? Bytes() : Bytes::copy(data.data(), data.size());
 }
 
-// Connect, send and receive each end after kReadUrlStepTimeoutMs.
-void set_step_timeouts(HINTERNET handle) {
-  DWORD ms = kReadUrlStepTimeoutMs;
-  for (DWORD option : {DWORD(INTERNET_OPTION_CONNECT_TIMEOUT), DWORD(INTERNET_OPTION_SEND_TIMEOUT),
-                       DWORD(INTERNET_OPTION_RECEIVE_TIMEOUT)})
-    InternetSetOptionA(handle, option, &ms, sizeof ms);
-}
+// One call's reading: the chunk chosen for the answer and the bytes so far.
+struct Reading {
+  UrlReaderState& st;
+  std::vector<uint8_t> out;
+  DWORD chunk = kUnknownLengthChunk;
+  bool too_long = false;
+};
 
-}  // namespace
-
-Bytes read_url(const Text& address, ReadUrlOutcome* outcome) {
-  ReadUrlOutcome ignored;
-  ReadUrlOutcome& result = outcome ? *outcome : ignored;
-  result = ReadUrlOutcome::failed;
-  const DWORD started = GetTickCount();
-  UrlReaderState& st = reader();
-  if (address.empty()) return Bytes();
-
-  web::UrlParts url;
-  if (!web::split_url(address.c_str(), ICU_NO_ENCODE, url)) return Bytes();
-
-  DWORD flags = kReaderFlags;
-  if (url.scheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-
-  if (!st.root) {
-    if (!st.proxy.empty()) {
-      st.root.reset(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PROXY, st.proxy.c_str(), nullptr, 0));
-    } else {
-      st.root.reset(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
-    }
-    if (!st.root) return Bytes();
-  }
-  set_step_timeouts(st.root.get());
-  // Only the HTTP service gives data; other schemes are not spoken here.
-  if (url.scheme != INTERNET_SCHEME_HTTP && url.scheme != INTERNET_SCHEME_HTTPS) return Bytes();
-
-  web::InternetHandle connection(InternetConnectA(st.root.get(), url.host.c_str(), url.port, url.user.c_str(),
-                                                  url.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection) return Bytes();
-  set_step_timeouts(connection.get());
-
+// The proxy settings go to the session and the connection.
+void set_proxy(void* context, HINTERNET session, HINTERNET connection) {
+  UrlReaderState& st = static_cast<Reading*>(context)->st;
   INTERNET_PROXY_INFO proxy_info{};
   if (!st.proxy.empty()) {
     proxy_info.dwAccessType = INTERNET_OPEN_TYPE_PROXY;
@@ -87,58 +58,89 @@ Bytes read_url(const Text& address, ReadUrlOutcome* outcome) {
     proxy_info.lpszProxy = nullptr;
   }
   proxy_info.lpszProxyBypass = nullptr;
-  InternetSetOptionA(st.root.get(), INTERNET_OPTION_PROXY, &proxy_info, sizeof proxy_info);
-  InternetSetOptionA(connection.get(), INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(st.proxy_user.c_str()),
+  InternetSetOptionA(session, INTERNET_OPTION_PROXY, &proxy_info, sizeof proxy_info);
+  InternetSetOptionA(connection, INTERNET_OPTION_PROXY_USERNAME, const_cast<char*>(st.proxy_user.c_str()),
                      DWORD(st.proxy_user.size() + 1));
-  InternetSetOptionA(connection.get(), INTERNET_OPTION_PROXY_PASSWORD,
-                     const_cast<char*>(st.proxy_password.c_str()), DWORD(st.proxy_password.size() + 1));
+  InternetSetOptionA(connection, INTERNET_OPTION_PROXY_PASSWORD, const_cast<char*>(st.proxy_password.c_str()),
+                     DWORD(st.proxy_password.size() + 1));
+}
 
-  std::string object = url.object.substr(0, url.object.find('#'));
-  const char* accept_types[] = {"Accept: */* \r\n", nullptr};
-  web::InternetHandle request(HttpOpenRequestA(connection.get(), "GET", object.c_str(), "HTTP/1.0", nullptr,
-                                               accept_types, flags, 0));
-  if (!request) return Bytes();
-  set_step_timeouts(request.get());
-  static const char kAcceptAll[] = "Accept: */*\r\n\r\n";
-  if (!HttpSendRequestA(request.get(), kAcceptAll, DWORD(sizeof kAcceptAll - 1), nullptr, 0)) return Bytes();
+// The chunk follows the announced length plus one byte, up to the largest.
+DWORD choose_chunk(void* context, HINTERNET, bool, const web::TransferResult& so_far) {
+  Reading& r = *static_cast<Reading*>(context);
+  if (so_far.announced > 0)
+    r.chunk = so_far.announced >= kLargestChunk ? kLargestChunk : DWORD(so_far.announced) + 1;
+  return r.chunk;
+}
 
-  DWORD chunk = kUnknownLengthChunk;
-  const int64_t announced = web::announced_length(request.get());
-  if (announced > 0) chunk = announced >= kLargestChunk ? kLargestChunk : DWORD(announced) + 1;
-
-  std::vector<uint8_t> out;
-  std::vector<uint8_t> buffer(chunk);
-  for (;;) {
-    if (GetTickCount() - started >= kReadUrlBudgetMs) break;  // a crawling server: give up
-    // A read waits until its whole chunk has come or the answer ends; asking
-    // only for what has arrived keeps a server that sends a byte now and then
-    // from holding it beyond the budget. The wait for data has the receive
-    // time-out.
-    DWORD ask = chunk, available = 0;
-    if (!InternetQueryDataAvailable(request.get(), &available, 0, 0)) {
-      if (st.observer) st.observer(chunk, 0, st.observer_context);
-      break;
-    }
-    if (available > 0 && available < ask) ask = available;
-    DWORD got = 0;
-    BOOL ok = InternetReadFile(request.get(), buffer.data(), ask, &got);
-    if (st.observer) st.observer(chunk, ok ? got : 0, st.observer_context);
-    if (!ok) break;
-    if (got == 0) {
-      // A connection that closed before the announced length is a cut answer.
-      if (announced < 0 || uint64_t(announced) == out.size()) result = ReadUrlOutcome::complete;
-      break;
-    }
-    if (out.size() + got > kReadUrlLimit) {
-      result = ReadUrlOutcome::too_long;
-      out.clear();
-      break;
-    }
-    out.insert(out.end(), buffer.data(), buffer.data() + got);
+bool keep(void* context, const uint8_t* bytes, DWORD n) {
+  Reading& r = *static_cast<Reading*>(context);
+  if (r.st.observer) r.st.observer(r.chunk, n, r.st.observer_context);
+  if (r.out.size() + n > kReadUrlLimit) {
+    r.too_long = true;
+    r.out.clear();
+    return false;
   }
-  request.reset();
-  connection.reset();
-  return to_bytes(out);
+  r.out.insert(r.out.end(), bytes, bytes + n);
+  return true;
+}
+
+}  // namespace
+
+Bytes read_url(const Text& address, ReadUrlOutcome* outcome) {
+  ReadUrlOutcome ignored;
+  ReadUrlOutcome& result = outcome ? *outcome : ignored;
+  result = ReadUrlOutcome::failed;
+  UrlReaderState& st = reader();
+  if (address.empty()) return Bytes();
+  web::UrlParts url;
+  if (!web::split_url(address.c_str(), ICU_NO_ENCODE, url)) return Bytes();
+
+  if (!st.root) {
+    if (!st.proxy.empty()) {
+      st.root.reset(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PROXY, st.proxy.c_str(), nullptr, 0));
+    } else {
+      st.root.reset(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    }
+    if (!st.root) return Bytes();
+  }
+
+  Reading reading{st, {}};
+  static const char* const kAcceptTypes[] = {"Accept: */* \r\n", nullptr};
+  static const char kAcceptAll[] = "Accept: */*\r\n\r\n";
+  web::TransferSpec spec;
+  spec.address = address.c_str();
+  spec.session = st.root.get();
+  spec.connect_timeout = spec.send_timeout = spec.receive_timeout = kReadUrlStepTimeoutMs;
+  spec.budget = kReadUrlBudgetMs;  // a crawling server is given up
+  spec.canonicalize = ICU_NO_ENCODE;
+  // Only the HTTP service gives data; other schemes are not spoken here.
+  spec.only_http = true;
+  spec.credentials_as_texts = true;
+  spec.cut_fragment = true;  // the fragment is never sent
+  spec.verb = "GET";
+  spec.version = "HTTP/1.0";
+  spec.accept_types = kAcceptTypes;
+  spec.flags = kReaderFlags;
+  spec.https_flags = INTERNET_FLAG_SECURE;
+  spec.headers = kAcceptAll;
+  spec.headers_length = DWORD(sizeof kAcceptAll - 1);
+  spec.context = &reading;
+  spec.connected = set_proxy;
+  spec.answered = choose_chunk;
+  spec.take = keep;
+  const web::TransferResult r = web::run_transfer(spec);
+
+  // The read that ended the answer, or failed, is told too; the body is not
+  // examined, nor its status.
+  const bool ended = r.why == web::WHY_NONE || r.why == web::WHY_NO_STATUS;
+  if (st.observer && (ended || r.why == web::WHY_READ_FAILED || r.why == web::WHY_CUT_SHORT))
+    st.observer(reading.chunk, 0, st.observer_context);
+  if (reading.too_long)
+    result = ReadUrlOutcome::too_long;
+  else if (ended)
+    result = ReadUrlOutcome::complete;
+  return to_bytes(reading.out);
 }
 
 void read_url_shutdown() { reader().root.reset(); }
