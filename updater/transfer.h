@@ -34,6 +34,9 @@
 
 #include <cstdint>
 
+#include "updater/download.h"
+#include "updater/file_swap.h"
+#include "updater/image_check.h"
 #include "updater/settings.h"
 #include "updater/update_files.h"
 
@@ -63,32 +66,8 @@ struct TransferOps {
 };
 extern const TransferOps kWinInetTransfer;
 
-// Puts the file new_file in the place of target (steps above). True: target
-// holds the new file and new_file is gone. False: target holds the old file
-// again and new_file is still there for the caller to delete, or, when not
-// even the old file could be put back, target is missing and new_file must be
-// kept.
-bool replace_file(const char* target, const char* new_file);
-
-// True when the size bytes at data are a whole Windows executable image: "MZ",
-// a PE header where the DOS header points, the headers, the data of every
-// section and an attached certificate table all inside the size.
-bool is_complete_image(const void* data, uint64_t size);
-// The same for a file (read through its handle, which needs read access).
-bool is_complete_image_file(HANDLE file);
-
-// Test seams: the file operations of the swap, and the thread start of a
-// transfer. Null puts the system's own back.
-struct SwapFileOps {
-  BOOL(WINAPI* move)(LPCSTR from, LPCSTR to, DWORD flags);
-  BOOL(WINAPI* copy)(LPCSTR from, LPCSTR to, BOOL fail_if_exists);
-};
-void set_swap_file_ops(const SwapFileOps* ops);
+// Test seam: the thread start of a transfer. Null puts the system's own back.
 using ThreadStarter = HANDLE (*)(LPTHREAD_START_ROUTINE routine, void* param);
 void set_transfer_thread_starter(ThreadStarter starter);
-
-// True when name ends in one of the "|"-separated endings (ASCII case ignored).
-// An empty list allows every name.
-bool has_listed_ending(const char* name, const char* endings);
 
 }  // namespace updata

@@ -255,9 +255,11 @@ TransferResult run_transfer(const TransferSpec& s) {
       r.status = status_code(h.request);
       r.announced = announced_length(h.request);
     }
-    DWORD chunk = s.answered ? s.answered(s.context, h.request, sent, r) : 0;
-    if (sent) {
-      r.why = read_body(s, h.request, chunk ? chunk : kDefaultChunk, started, r);
+    const DWORD chunk = s.answered ? s.answered(s.context, h.request, sent, r) : kDefaultChunk;
+    if (sent && chunk == 0) {
+      r.why = WHY_REFUSED;  // the front wants nothing of this answer
+    } else if (sent) {
+      r.why = read_body(s, h.request, chunk, started, r);
       if (r.why == WHY_NONE && r.status <= 0) r.why = WHY_NO_STATUS;
       if (r.why == WHY_NONE && r.announced >= 0 && !bodiless(r.status, s.verb) && int64_t(r.received) != r.announced)
         r.why = WHY_CUT_SHORT;

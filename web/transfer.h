@@ -108,7 +108,8 @@ struct TransferSpec {
   void (*connected)(void* context, HINTERNET session, HINTERNET connection) = nullptr;
   // After the send, whether or not it succeeded: the front reads the headers
   // it needs. The result so far holds the status and the announced length.
-  // Returns the size of each read of the body (0: 1 024).
+  // Returns the size of each read of the body; 0: nothing of the body is
+  // read (the answer is then not whole). Without this step reads are 1 024.
   DWORD (*answered)(void* context, HINTERNET request, bool sent, const TransferResult& so_far) = nullptr;
   // Takes n bytes of the body; false: no more (the answer is then not whole).
   bool (*take)(void* context, const uint8_t* bytes, DWORD n) = nullptr;
