@@ -10,8 +10,8 @@
 
 namespace cx {
 
-const char kVersionFileAddress[] = "http://www.clipdexsoft.com/soft/clipdex/clipdex.txt";
-const char kMakerSiteLink[] = "http://www.clipdexsoft.com/?cxb";
+const char kVersionFileAddress[] = CX_MAKER_SITE_ROOT "/soft/clipdex/clipdex.txt";
+const char kMakerSiteLink[] = CX_MAKER_SITE_ROOT "/?cxb";
 
 namespace {
 const char kLibraryFileName[] = "\\Updata.dll";

@@ -8,8 +8,6 @@
 
 namespace updata {
 
-const char kMakerSite[] = "http://www.clipdexsoft.com";
-
 namespace {
 
 const char kWindowClass[] = "CxUpdaterWindow";
@@ -227,7 +225,7 @@ int32_t __stdcall on_transfer_event(int32_t code, int32_t, int32_t value, int32_
     ExitProcess(0);
   } else if (code == TRANSFER_FAILED) {
     if (MessageBoxA(nullptr, kFailed, kFailedCaption, kQuestionBox) == IDOK) {
-      cx::web::open_in_browser(kMakerSite);
+      cx::web::open_in_browser(cx::web::kMakerSiteRoot);
       if (g_button) EnableWindow(g_button, TRUE);
     }
   }

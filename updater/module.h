@@ -44,7 +44,4 @@ enum : int { ID_PROGRESS = 1, ID_LABEL = 2, ID_BUTTON = 3 };
 // The transfer operations the module drives (the WinInet ones by default).
 void module_use_transfer(const TransferOps* ops);
 
-// The maker's web site, opened after a failed download.
-extern const char kMakerSite[];
-
 }  // namespace updata

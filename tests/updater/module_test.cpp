@@ -556,7 +556,7 @@ TEST_F(UpdaterModule, FailureOpensTheSiteThroughTheBrowserLaunchWithItsOwnerLook
   }
   ASSERT_EQ(LaunchSeen::count, 1);
   EXPECT_EQ(LaunchSeen::owner, browser_window) << "the open browser window owns the launch";
-  EXPECT_EQ(LaunchSeen::address, kMakerSite);
+  EXPECT_EQ(LaunchSeen::address, "http://www.clipdexsoft.com");
   EXPECT_TRUE(browser.wait_for_any(10000));
 }
 
