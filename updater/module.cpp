@@ -15,10 +15,13 @@ const char kCaption[] = "更新程序";
 const char kProgressPrefix[] = "下载进度：";
 const char kProgressIdle[] = "下载进度：---";
 const char kProgressDone[] = "下载进度：100%";
-const char kAskRun[] = "更新完成，是否立即运行？";
-const char kAskRunCaption[] = "更新成功";
-const char kFailed[] = "下载出错,请手动下载";
-const char kFailedCaption[] = "更新失败";
+// The two questions the module asks, each with its caption.
+struct Question {
+  const char* text;
+  const char* caption;
+};
+const Question kAskRun = {"更新完成，是否立即运行？", "更新成功"};
+const Question kFailed = {"下载出错,请手动下载", "更新失败"};
 // The password of the anonymous login: an e-mail address, as such servers expect.
 const char kAnonymousUser[] = "anonymous";
 const char kAnonymousPassword[] = "guest@clipdex.com";
@@ -220,11 +223,11 @@ int32_t __stdcall on_transfer_event(int32_t code, int32_t, int32_t value, int32_
     set_timer(0);
     set_position(100);
     set_label(kProgressDone);
-    if (MessageBoxA(nullptr, kAskRun, kAskRunCaption, kQuestionBox) == IDOK) start_program(g_state.target_path);
+    if (MessageBoxA(nullptr, kAskRun.text, kAskRun.caption, kQuestionBox) == IDOK) start_program(g_state.target_path);
     // The host ends with the updater: its program file has been replaced.
     ExitProcess(0);
   } else if (code == TRANSFER_FAILED) {
-    if (MessageBoxA(nullptr, kFailed, kFailedCaption, kQuestionBox) == IDOK) {
+    if (MessageBoxA(nullptr, kFailed.text, kFailed.caption, kQuestionBox) == IDOK) {
       cx::web::open_in_browser(cx::web::kMakerSiteRoot);
       if (g_button) EnableWindow(g_button, TRUE);
     }

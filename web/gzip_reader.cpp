@@ -9,8 +9,7 @@ namespace cx {
 
 namespace {
 constexpr size_t kWholeLimitAbove = size_t(8) << 20;
-constexpr uint8_t kMagic0 = 0x1F;
-constexpr uint8_t kMagic1 = 0x8B;
+constexpr uint8_t kMagic[2] = {0x1F, 0x8B};
 constexpr int kFlagHeaderCrc = 0x02;
 constexpr int kFlagExtra = 0x04;
 constexpr int kFlagName = 0x08;
@@ -181,7 +180,7 @@ void GzipMemoryReader::put_back() {
 void GzipMemoryReader::check_header() {
   for (int i = 0; i < 2; ++i) {
     int c = get_byte();
-    if (c != (i == 0 ? kMagic0 : kMagic1)) {
+    if (c != (i == 0 ? kMagic[0] : kMagic[1])) {
       if (i != 0) put_back();
       if (c != kEnd) {
         put_back();
@@ -302,7 +301,7 @@ void GzipMemoryReader::run() {
   // The last member's trailer announces its decoded size: for the usual
   // one-member page that is the whole output, reserved at once. The hint is
   // only believed within deflate's largest ratio.
-  if (source_length_ >= 18 && source_[0] == kMagic0 && source_[1] == kMagic1) {
+  if (source_length_ >= 18 && source_[0] == kMagic[0] && source_[1] == kMagic[1]) {
     const uint8_t* t = source_ + source_length_ - 4;
     uint32_t announced = uint32_t(t[0]) | uint32_t(t[1]) << 8 | uint32_t(t[2]) << 16 | uint32_t(t[3]) << 24;
     if (announced > DecodedOutput::kInlineCapacity && uint64_t(announced) <= uint64_t(source_length_) * 1032)

@@ -4,6 +4,13 @@
 # announcing V1.1 whose download, a complete program of 10 000 bytes, pauses
 # halfway so that the updater shows its progress meanwhile.
 
+import sys
+
+# The site's own escaping of markup inside a continuation answer. (The routes
+# are read from the build tree, beside the updater tests' image.)
+sys.path.insert(0, "@CX_SITE_DIR@")
+from clipdex_site import script_escape  # noqa: E402
+
 PER_PAGE = 20
 CONTINUATION = "/browse_ajax?continuation=high-2"
 
@@ -25,24 +32,6 @@ def tile(n):
 def load_more(href):
     return ('<button class="load-more-button" type="button" aria-label="Load more\n" '
             'data-uix-load-more-href="%s"><span class="load-more-text">\n    Load more\n\n  </span></button>' % href)
-
-
-def script_escape(markup):
-    out = []
-    for ch in markup:
-        if ch == '"':
-            out.append('\\"')
-        elif ch == "\\":
-            out.append("\\\\")
-        elif ch == "/":
-            out.append("\\/")
-        elif ch == "\n":
-            out.append("\\n")
-        elif ch in "<>&=" or ord(ch) > 0x7E or ord(ch) < 0x20:
-            out.append("\\u%04x" % ord(ch))
-        else:
-            out.append(ch)
-    return "".join(out)
 
 
 LISTING = ('<!DOCTYPE html><html><head><meta charset="UTF-8"><title>高地址频道 - Clipdex</title></head>\n<body>\n'

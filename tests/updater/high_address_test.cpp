@@ -14,6 +14,7 @@
 
 #include "tests/support/high_addresses.h"
 #include "tests/support/win_probe.h"
+#include "tests/updater/download_settings.h"
 #include "updater/module.h"
 #include "updater/transfer.h"
 
@@ -54,19 +55,9 @@ TEST(UpdaterAboveFourGigabytes, DownloadsTheNewProgramAndPutsItInPlace) {
   const std::string target = dir + "\\Clipdex.exe";
   ASSERT_TRUE(probe::write_file(target, "MZ the program that runs now"));
   std::string source = "http://www.clipdexsoft.com/soft/clipdex/Clipdex.exe";
-  std::string endings = ".exe|.rar|.zip|.gif|.jpg|.mp3|.rm";
-  TransferSettings s{};
-  s.version = 1;
+  TransferSettings s = updatertest::download_settings(record_event);
   s.source = source.data();
   s.target = const_cast<char*>(target.c_str());
-  s.attempts = 5;
-  s.connect_timeout = s.send_timeout = s.receive_timeout = 20000;
-  s.retry_pause = 1000;
-  s.write_buffer = 20480;
-  s.min_read_chunk = 1024;
-  s.read_chunk = 4096;
-  s.handler = record_event;
-  s.extensions = endings.data();
 
   TransferHandle transfer{};
   transfer_start(&transfer, &s);

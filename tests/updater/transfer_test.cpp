@@ -13,6 +13,7 @@
 
 #include "tests/fixture/request_log.h"
 #include "tests/support/win_probe.h"
+#include "tests/updater/download_settings.h"
 #include "updater/module.h"
 #include "updater/transfer.h"
 
@@ -49,16 +50,7 @@ class Transfer : public ::testing::Test {
     g_events.clear();
     dir_ = probe::fresh_folder("cx_transfer");
     target_ = dir_ + "\\Clipdex.exe";
-    settings_ = TransferSettings{};
-    settings_.version = 1;
-    settings_.attempts = 5;
-    settings_.connect_timeout = settings_.send_timeout = settings_.receive_timeout = 20000;
-    settings_.retry_pause = 1000;
-    settings_.write_buffer = 20480;
-    settings_.min_read_chunk = 1024;
-    settings_.read_chunk = 4096;
-    settings_.handler = record_event;
-    settings_.extensions = const_cast<char*>(".exe|.rar|.zip|.gif|.jpg|.mp3|.rm");
+    settings_ = updatertest::download_settings(record_event);
   }
   void TearDown() override {
     transfer_release(&handle_);
