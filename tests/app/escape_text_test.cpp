@@ -178,7 +178,7 @@ bool low_half(char16_t u) { return u >= 0xDC00 && u < 0xE000; }
     const std::u16string units = read_literal_units(S(script_literal(T(prepared.substr(from, to - from)))));
     if (!joined.empty() && !units.empty() && high_half(joined.back()) && low_half(units.front()))
       return ::testing::AssertionFailure() << "a surrogate pair parted at " << to << " in "
-                                           << hex_dump(prepared.substr(from > 16 ? to - 16 : 0, 32));
+                                           << hex_dump(prepared.substr(to > 16 ? to - 16 : 0, 32));
     joined += units;
   }
   if (joined != read_literal_units(S(script_literal(T(prepared)))))
@@ -217,8 +217,9 @@ TEST(ScriptPieces, AGeneratedAnswerReadsTheSameInPieces) {
     const std::string prepared = S(prepare_escaped_answer(T(escape_answers::answer(pick, piece_bytes))));
     ASSERT_TRUE(read_whole_in_pieces(prepared, piece_bytes)) << "round " << round;
   }
-  // The program's own piece size, the answer: thousands of escapes,
-  // the euro sign, and a two-level escape where the first piece can end.
+  // The program's own piece size: thousands of escapes, the euro sign, and
+  // a two-level escape where the first piece can end (a guard of eight plain
+  // characters would end it inside the escape).
   std::string answer;
   for (int i = 0; i < 10921; ++i) answer += "%u0041";
   answer += "\x80\\u0025u0041 tail";
