@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "app/literal_reading.h"
+#include "app/text_block.h"
 #include "services/automation.h"
 #include "services/heap.h"
 #include "services/runtime.h"
@@ -47,6 +48,10 @@ bool hex_run(std::string_view s, size_t at, size_t count) {
     if (!is_hex(uint8_t(s[i]))) return false;
   return true;
 }
+
+// How far the literal's builder looks from a byte it examines: from a
+// backslash, five bytes more (\u0000, or \u and four hexadecimal digits).
+constexpr size_t kBuilderLookAhead = 6;
 
 // Length of the script escape at i (a backslash) when it denotes the zero
 // character: \x00, \u0000, or \0 with up to two more zero octal digits; 0
@@ -114,43 +119,6 @@ struct ByteSet {
   }
 };
 
-// A result written in place into one heap block that becomes the text: a
-// page-sized result is not built in one buffer and copied into another. The
-// block is made as large as the result can get (it grows should it not be),
-// and its pages that are never written are never touched.
-class TextBlock {
- public:
-  explicit TextBlock(size_t most) : p_(static_cast<char*>(heap_allocate(most + 1))), room_(most) {}
-  ~TextBlock() { heap_release(p_); }
-  TextBlock(const TextBlock&) = delete;
-  TextBlock& operator=(const TextBlock&) = delete;
-  void put(char c) {
-    if (n_ == room_) grow(1);
-    p_[n_++] = c;
-  }
-  void put(const char* s, size_t n) {
-    if (n > room_ - n_) grow(n);
-    std::memcpy(p_ + n_, s, n);
-    n_ += n;
-  }
-  void put(std::string_view s) { put(s.data(), s.size()); }
-  Text take() {
-    p_[n_] = 0;
-    char* p = static_cast<char*>(heap_reallocate(p_, n_ + 1));
-    p_ = nullptr;
-    return Text::adopt(p);
-  }
-
- private:
-  void grow(size_t more) {
-    room_ = 2 * room_ + more;
-    p_ = static_cast<char*>(heap_reallocate(p_, room_ + 1));
-  }
-  char* p_;
-  size_t room_;
-  size_t n_ = 0;
-};
-
 template <class Out>
 size_t copy_plain_run(Out& out, std::string_view s, size_t i, const ByteSet& stops) {
   size_t j = i;
@@ -197,13 +165,17 @@ Text restore_apostrophes_and_breaks(const Text& decoded) {
 // ---------------------------------------------------------------------------
 // The literal
 
-// The literal's text for any bytes `s`, written to `body`.
+// The literal's text for any bytes `s`, written to `body`: all of it when
+// `last`, else up to a place where what follows `s` cannot change how the
+// bytes before read (never behind a backslash whose escape may go on, nor a
+// lead byte at the end). Returns how many bytes of `s` were written for.
 template <class Out>
-void write_literal(Out& body, std::string_view s) {
+size_t write_literal(Out& body, std::string_view s, bool last = true) {
   static constexpr ByteSet kStops("'\r\n\\");
   for (size_t i = 0; i < s.size();) {
     i = copy_plain_run(body, s, i, kStops);
     if (i >= s.size()) break;
+    if (!last && s.size() - i < kBuilderLookAhead) return i;
     size_t n = gbk_char_length(s, i);
     if (n == 2) {  // a whole double-byte character: never an ASCII one after conversion
       body.put(s.data() + i, 2);
@@ -269,6 +241,7 @@ void write_literal(Out& body, std::string_view s) {
       i += 2;
     }
   }
+  return s.size();
 }
 
 }  // namespace
@@ -394,7 +367,22 @@ Text script_engine_decode(const Text& prepared, size_t piece_bytes) {
   return engine_gave ? std::move(result) : Text();
 }
 
-Text percent_decode_fallback(const Text& s) { return read_literal(script_literal(s).view()); }
+Text percent_decode_fallback(const Text& s, size_t part_bytes) {
+  // The literal is written and read a part at a time: neither it nor its
+  // UTF-16 form is ever made whole.
+  part_bytes = part_bytes > 2 * kBuilderLookAhead ? part_bytes : 2 * kBuilderLookAhead;
+  std::string_view rest = s.view();
+  LiteralReader reader(rest.size());  // nothing decodes to more bytes than it takes
+  while (!rest.empty()) {
+    const std::string_view part = rest.substr(0, part_bytes);
+    const bool last = part.size() == rest.size();
+    TextBlock literal(2 * part.size());
+    const size_t used = write_literal(literal, part, last);
+    reader.read(literal.take().view());
+    rest.remove_prefix(used);
+  }
+  return reader.finish();
+}
 
 namespace {
 

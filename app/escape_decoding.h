@@ -50,8 +50,10 @@ size_t script_piece_end(std::string_view prepared, size_t from, size_t piece_byt
 Text script_engine_decode(const Text& prepared, size_t piece_bytes = kScriptPieceBytes);
 
 // The fallback: the prepared answer read as the script engine reads it (see
-// app/literal_reading.h), without the engine. Gives the window its turns.
-Text percent_decode_fallback(const Text& s);
+// app/literal_reading.h), without the engine, its literal written and read
+// in parts of about `part_bytes`. Gives the window its turns.
+constexpr size_t kFallbackPartBytes = 64 * 1024;
+Text percent_decode_fallback(const Text& s, size_t part_bytes = kFallbackPartBytes);
 
 // The hexadecimal digits of `h` (either case) as a number; reading stops at
 // the first character that is not a digit. Wraps modulo 2^64.

@@ -174,6 +174,7 @@ int main(int argc, char** argv) {
   g_handled = g_posted = 0;
   g_stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE thread = CreateThread(nullptr, 0, poster, window, 0, nullptr);
+  probe::wait_until([] { return g_posted > 0; }, 5000);  // the poster has begun
   Timed whole = timed([&] { return cx::percent_decode_fallback(prepared.text); });
   SetEvent(g_stop);
   WaitForSingleObject(thread, 5000);

@@ -247,7 +247,9 @@ TEST(ScriptPieces, ShortAnswersAndAnswersWithoutAPlainRunStayWhole) {
 
 class PercentFallback : public ::testing::TestWithParam<Case> {};
 
-TEST_P(PercentFallback, DecodesAsUnescapeWould) { expect_step(percent_decode_fallback, GetParam()); }
+TEST_P(PercentFallback, DecodesAsUnescapeWould) {
+  expect_step([](const Text& t) { return percent_decode_fallback(t); }, GetParam());
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Escapes, PercentFallback,

@@ -118,9 +118,15 @@ void fuzz_input(FuzzedDataProvider& in) {
   const std::u16string units = read_literal_units(script_literal(prepared).view());
   CX_CHECK_MSG(units == model, "units of " + hex(answer) + "\n  fallback " + units_hex(units) + "\n  model    " +
                                    units_hex(model));
+  // Whole, and written and read in small parts (an escape of either level, a
+  // surrogate pair across two of them).
+  const Text wanted = utf16_to_ansi(model.data(), model.size());
   const Text fallback = percent_decode_fallback(prepared);
-  CX_CHECK_MSG(fallback.view() == utf16_to_ansi(model.data(), model.size()).view(),
-               "text of " + hex(answer) + " is " + hex(fallback.view()));
+  CX_CHECK_MSG(fallback.view() == wanted.view(), "text of " + hex(answer) + " is " + hex(fallback.view()));
+  const size_t part_bytes = size_t(1 + pick(64));
+  const Text in_parts = percent_decode_fallback(prepared, part_bytes);
+  CX_CHECK_MSG(in_parts.view() == wanted.view(), "text of " + hex(answer) + " in parts of " +
+                                                    std::to_string(part_bytes) + " is " + hex(in_parts.view()));
 
   // Read piece by piece, the answer gives the same units, and no piece ends
   // between the halves of a surrogate pair.
