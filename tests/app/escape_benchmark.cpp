@@ -129,7 +129,7 @@ int main(int argc, char** argv) {
   if (engine.read && fallback.read) {
     std::printf("  engine route (pieces, Script Control): %7.1f ms, %d bytes; peak working set %.1f MB, %.1f MB above "
                 "its start\n", engine.ms, engine.bytes, engine.after, engine.after - engine.before);
-    std::printf("  fallback (whole answer, own reading):  %7.1f ms, %d bytes; peak working set %.1f MB, %.1f MB above "
+    std::printf("  fallback (own reading, in parts):      %7.1f ms, %d bytes; peak working set %.1f MB, %.1f MB above "
                 "its start\n", fallback.ms, fallback.bytes, fallback.after, fallback.after - fallback.before);
     std::printf("  goal, the fallback no slower than the engine route: %s (%.2f times its time)\n",
                 fallback.ms <= engine.ms ? "met" : "not met", fallback.ms / engine.ms);

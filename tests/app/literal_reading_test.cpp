@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Measured, EngineReading, ::testing::ValuesIn(engine_rea
 // converter reads the code page.
 size_t next_boundary(const std::string& s, size_t at) {
   size_t i = 0;
-  while (i < at) {
+  while (i < at && i < s.size()) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
     const bool pair = c >= 0x81 && c <= 0xFE && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x40 &&
                       static_cast<unsigned char>(s[i + 1]) != 0x7F && static_cast<unsigned char>(s[i + 1]) != 0xFF;
