@@ -166,9 +166,10 @@ Text restore_apostrophes_and_breaks(const Text& decoded) {
 // The literal
 
 // The literal's text for any bytes `s`, written to `body`: all of it when
-// `last`, else up to a place where what follows `s` cannot change how the
-// bytes before read (never behind a backslash whose escape may go on, nor a
-// lead byte at the end). Returns how many bytes of `s` were written for.
+// `last`; else it stops at the first byte it must examine within the last
+// kBuilderLookAhead bytes, so that what follows `s` cannot change how the
+// bytes before it are written (a backslash's escape may go on, a lead byte
+// may have its trail byte there). Returns how many bytes of `s` it wrote for.
 template <class Out>
 size_t write_literal(Out& body, std::string_view s, bool last = true) {
   static constexpr ByteSet kStops("'\r\n\\");
