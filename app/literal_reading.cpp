@@ -41,7 +41,7 @@ bool is_high_half(char16_t u) { return u >= 0xD800 && u < 0xDC00; }
 
 void LiteralReader::turn_at(size_t characters) {
   characters_ += characters;
-  if (characters_ > next_turn_) {
+  if (characters_ >= next_turn_) {
     process_events();
     next_turn_ = characters_ + kCharsPerTurn;
   }
@@ -67,9 +67,10 @@ void LiteralReader::step(bool last) {
   // what follows it is lost.
   const char16_t* w = unread_.data();
   const size_t n = unread_.size();
-  size_t i = 0;
+  size_t i = 0, counted = 0;
   while (i < n && !ended_) {
-    turn_at(1);
+    turn_at(i - counted);
+    counted = i;
     const char16_t c = w[i];
     if (c != '\\') {
       if (c == 0) ended_ = true;
@@ -119,7 +120,6 @@ void LiteralReader::step(bool last) {
   const size_t m = literal_.size();
   size_t j = 0;
   while (j < m) {
-    turn_at(1);
     char16_t c = x[j];
     size_t length = 1;
     if (c == '%') {

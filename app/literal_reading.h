@@ -33,12 +33,14 @@
 
 namespace cx {
 
-// The window gets its turn once per this many characters read (and at the
-// first): under Wine even a look at an empty queue costs about 15 us, so a
-// turn per 256 characters took longer on a 1 MB answer than the script
-// engine takes to decode it; per 4096 it is still a turn every tenth of a
-// millisecond or so.
-constexpr size_t kCharsPerTurn = 4096;
+// The window gets its turn once per this many characters of the literal
+// (and at the first). Under Wine even a look at an empty queue is a round
+// trip to the server, 15 us and far more while other programs keep it busy:
+// a turn per 256 characters took longer on a 1 MB answer than the script
+// engine takes to decode it. Reading 16 384 characters takes about a tenth
+// of a millisecond, so the window still gets its turn far more often than
+// anyone could notice.
+constexpr size_t kCharsPerTurn = 16384;
 
 // Reads a literal a part at a time, so that no copy of a whole page is made
 // in UTF-16: an escape of either level, or a surrogate pair, may lie across
