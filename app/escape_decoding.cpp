@@ -10,10 +10,10 @@
 #include "app/escape_decoding.h"
 
 #include <cstring>
-#include <string>
 #include <string_view>
-#include <vector>
 
+#include "app/literal_reading.h"
+#include "app/text_block.h"
 #include "services/automation.h"
 #include "services/heap.h"
 #include "services/runtime.h"
@@ -48,6 +48,10 @@ bool hex_run(std::string_view s, size_t at, size_t count) {
     if (!is_hex(uint8_t(s[i]))) return false;
   return true;
 }
+
+// How far the literal's builder looks from a byte it examines: from a
+// backslash, five bytes more (\u0000, or \u and four hexadecimal digits).
+constexpr size_t kBuilderLookAhead = 6;
 
 // Length of the script escape at i (a backslash) when it denotes the zero
 // character: \x00, \u0000, or \0 with up to two more zero octal digits; 0
@@ -87,11 +91,21 @@ size_t gbk_char_length(std::string_view s, size_t i) {
 // copies of what it is given (the statement, its own copy of the source, the
 // parsed literal, the strings it builds), so a whole 1 MB answer at once made
 // the largest short-lived blocks of a run, about ten times the answer's size.
-// A piece's end follows kPieceGuard plain ASCII characters, none of them "%"
-// or a backslash: every escape of the literal and of unescape (six characters
-// at most) lies within one piece, and no double-byte character is cut, so the
-// pieces' results joined are the whole answer's result.
-constexpr size_t kPieceGuard = 8;
+//
+// The pieces' results joined must be the whole answer's result, so a piece
+// ends only behind a run of plain characters (single-byte ASCII characters
+// other than "%" and the backslash) that no escape can span. The start of
+// such a run may still belong to escapes opened just before it: the tail of
+// a literal escape (at most the five characters behind the backslash of
+// \uHHHH) and, should that escape give a "%", the tail of the unescape
+// escape it opens (at most the five characters behind the "%" of %uHHHH).
+// One more plain character then stands for itself right before the end, so
+// that neither level's escape and no surrogate pair named by escapes (even
+// with zero characters, which are dropped, between its halves) lies across
+// it, and the end is a character boundary.
+constexpr size_t kLongestLiteralEscapeTail = 5;  // \uHHHH
+constexpr size_t kLongestUnescapeTail = 5;       // %uHHHH
+constexpr size_t kPieceGuard = kLongestLiteralEscapeTail + kLongestUnescapeTail + 1;
 
 bool plain_for_piece_end(uint8_t b) { return b < 0x80 && b != '%' && b != '\\'; }
 
@@ -105,43 +119,6 @@ struct ByteSet {
   }
 };
 
-// A result written in place into one heap block that becomes the text: a
-// page-sized result is not built in one buffer and copied into another. The
-// block is made as large as the result can get (it grows should it not be),
-// and its pages that are never written are never touched.
-class TextBlock {
- public:
-  explicit TextBlock(size_t most) : p_(static_cast<char*>(heap_allocate(most + 1))), room_(most) {}
-  ~TextBlock() { heap_release(p_); }
-  TextBlock(const TextBlock&) = delete;
-  TextBlock& operator=(const TextBlock&) = delete;
-  void put(char c) {
-    if (n_ == room_) grow(1);
-    p_[n_++] = c;
-  }
-  void put(const char* s, size_t n) {
-    if (n > room_ - n_) grow(n);
-    std::memcpy(p_ + n_, s, n);
-    n_ += n;
-  }
-  void put(std::string_view s) { put(s.data(), s.size()); }
-  Text take() {
-    p_[n_] = 0;
-    char* p = static_cast<char*>(heap_reallocate(p_, n_ + 1));
-    p_ = nullptr;
-    return Text::adopt(p);
-  }
-
- private:
-  void grow(size_t more) {
-    room_ = 2 * room_ + more;
-    p_ = static_cast<char*>(heap_reallocate(p_, room_ + 1));
-  }
-  char* p_;
-  size_t room_;
-  size_t n_ = 0;
-};
-
 template <class Out>
 size_t copy_plain_run(Out& out, std::string_view s, size_t i, const ByteSet& stops) {
   size_t j = i;
@@ -149,12 +126,6 @@ size_t copy_plain_run(Out& out, std::string_view s, size_t i, const ByteSet& sto
   out.put(s.data() + i, j - i);
   return j;
 }
-
-// std::string as an output of copy_plain_run.
-struct StringOut {
-  std::string& s;
-  void put(const char* p, size_t n) { s.append(p, n); }
-};
 
 // A WideCharToMultiByte call through the declared-function table.
 int wide_to_gbk(int32_t entry, const uint8_t* units, int count, uint8_t* out, int size) {
@@ -164,37 +135,10 @@ int wide_to_gbk(int32_t entry, const uint8_t* units, int count, uint8_t* out, in
 // ---------------------------------------------------------------------------
 // Preparation
 
-// Every character the converter reads as one: a stray lead byte becomes "?",
-// and with `apostrophes` every apostrophe byte becomes "’".
-Text as_converter_reads(std::string_view s, bool apostrophes) {
-  static constexpr ByteSet kStops("'");
-  static constexpr ByteSet kLeadsOnly("");
-  std::string out;
-  out.reserve(s.size() + s.size() / 8);
-  StringOut to{out};
-  for (size_t i = 0; i < s.size();) {
-    i = copy_plain_run(to, s, i, apostrophes ? kStops : kLeadsOnly);
-    if (i >= s.size()) break;
-    size_t n = gbk_char_length(s, i);
-    if (n == 2) {
-      out.append(s.data() + i, 2);
-      i += 2;
-    } else if (n == 0) {
-      out += '?';
-      ++i;
-    } else {
-      if (apostrophes && s[i] == kApostrophe[0]) out += kApostropheStandIn;
-      else out += s[i];
-      ++i;
-    }
-  }
-  return Text::copy(out);
-}
-
 // Undoes steps 4 and 1 on the decoded text: every "’" becomes an apostrophe
 // and every "{$}" a line break. The walk follows the code page as the
-// apostrophe replacement did, so a single-byte character such as the euro
-// sign (0x80) cannot hide the "’" or "{$}" after it.
+// preparation did, so a single-byte character such as the euro sign (0x80)
+// cannot hide the "’" or "{$}" after it.
 Text restore_apostrophes_and_breaks(const Text& decoded) {
   std::string_view s = decoded.view();
   const std::string_view stand_in(kApostropheStandIn), placeholder(kLineBreakPlaceholder);
@@ -218,68 +162,21 @@ Text restore_apostrophes_and_breaks(const Text& decoded) {
   return out.take();
 }
 
-// The preparation below in one pass, for an answer of ASCII bytes only (the
-// site escapes every other character): without a byte of 0x80 or more there
-// is no pair and no stray lead byte, and every byte is a character start for
-// the replacements as for the converter.
-Text prepare_ascii_answer(std::string_view s) {
-  static constexpr ByteSet kStops("\r\\'");
-  TextBlock out(2 * s.size());  // an apostrophe becomes two bytes, nothing grows more
-  size_t i = 0;
-  // 2. A lone CR at the very start is dropped; a CR LF there is a line break.
-  if (!s.empty() && s[0] == '\r' && (s.size() < 2 || s[1] != '\n')) i = 1;
-  while (i < s.size()) {
-    i = copy_plain_run(out, s, i, kStops);
-    if (i >= s.size()) break;
-    const char c = s[i];
-    const char next = i + 1 < s.size() ? s[i + 1] : 0;
-    if (c == '\r' && next == '\n') {  // 1.
-      out.put(kLineBreakPlaceholder);
-      i += 2;
-    } else if (c == '\\' && next == 'u') {  // 3.
-      out.put("%u");
-      i += 2;
-    } else if (c == kApostrophe[0]) {  // 4.
-      out.put(kApostropheStandIn);
-      ++i;
-    } else {
-      out.put(c);
-      ++i;
-    }
-  }
-  return out.take();
-}
+// ---------------------------------------------------------------------------
+// The literal
 
-}  // namespace
-
-Text prepare_escaped_answer(const Text& input) {
-  if (all_ascii(input.view())) return prepare_ascii_answer(input.view());
-  // A lead byte without its trail byte would be paired with whatever follows
-  // it, by the character-aware steps below as well as by the converter: it
-  // becomes "?" first, as the converter would read it, so that it hides no
-  // line break, backslash or apostrophe and cannot pair with a "’" put in.
-  Text t = as_converter_reads(input.view(), false);
-  // 1. Every line break becomes "{$}" so that the answer fits on one line of script.
-  t = replace_text(t, lit(kLineBreak), lit(kLineBreakPlaceholder));
-  // 2. A lone CR at the very start is dropped (that byte only).
-  if (t.c_str()[0] == '\r') t = Text::copy(t.c_str() + 1, size_t(t.length() - 1));
-  // 3. Backslash-u escapes become the percent-u form that unescape reads.
-  if (find_text(t, lit("\\u")) != -1) t = replace_text(t, lit("\\u"), lit("%u"));
-  // 4. Every apostrophe byte gives way to "’", byte by byte: a
-  //    character-aware replacement would take a lead byte and the apostrophe
-  //    after it for one character and leave the apostrophe in place.
-  return as_converter_reads(t.view(), true);
-}
-
-Text build_decoding_script(const Text& prepared) {
-  std::string_view s = prepared.view();
-  // No byte becomes more than two.
-  TextBlock body(2 * s.size() + sizeof kScriptHead + sizeof kScriptTail);
-  body.put(kScriptHead);
+// The literal's text for any bytes `s`, written to `body`: all of it when
+// `last`; else it stops at the first byte it must examine within the last
+// kBuilderLookAhead bytes, so that what follows `s` cannot change how the
+// bytes before it are written (a backslash's escape may go on, a lead byte
+// may have its trail byte there). Returns how many bytes of `s` it wrote for.
+template <class Out>
+size_t write_literal(Out& body, std::string_view s, bool last = true) {
   static constexpr ByteSet kStops("'\r\n\\");
   for (size_t i = 0; i < s.size();) {
     i = copy_plain_run(body, s, i, kStops);
     if (i >= s.size()) break;
+    if (!last && s.size() - i < kBuilderLookAhead) return i;
     size_t n = gbk_char_length(s, i);
     if (n == 2) {  // a whole double-byte character: never an ASCII one after conversion
       body.put(s.data() + i, 2);
@@ -345,16 +242,84 @@ Text build_decoding_script(const Text& prepared) {
       i += 2;
     }
   }
-  body.put(kScriptTail);
-  return body.take();
+  return s.size();
 }
 
-size_t script_piece_end(std::string_view prepared, size_t from) {
-  if (prepared.size() - from <= kScriptPieceBytes) return prepared.size();
+}  // namespace
+
+Text prepare_escaped_answer(const Text& input) {
+  // One walk along the characters as the converter reads them: a byte of
+  // 0x81..0xFE with a trail byte is one character (whatever ASCII byte its
+  // trail may be), 0x80 and 0xFF are characters of their own. A lead byte
+  // without its trail byte would be paired by the converter with whatever
+  // follows it: it becomes "?", as the converter would read it, and hides
+  // nothing.
+  std::string_view s = input.view();
+  static constexpr ByteSet kStops("\r\\'");
+  TextBlock out(2 * s.size());  // an apostrophe becomes two bytes, nothing grows more
+  size_t i = 0;
+  // 2. A lone CR at the very start is dropped; a CR LF there is a line break.
+  if (!s.empty() && s[0] == '\r' && (s.size() < 2 || s[1] != '\n')) i = 1;
+  while (i < s.size()) {
+    i = copy_plain_run(out, s, i, kStops);
+    if (i >= s.size()) break;
+    const size_t n = gbk_char_length(s, i);
+    if (n == 2) {
+      out.put(s.data() + i, 2);
+      i += 2;
+      continue;
+    }
+    if (n == 0) {
+      out.put('?');
+      ++i;
+      continue;
+    }
+    const char c = s[i];
+    const char next = i + 1 < s.size() ? s[i + 1] : 0;
+    if (c == '\r' && next == '\n') {  // 1. so that the answer fits on one line of script
+      out.put(kLineBreakPlaceholder);
+      i += 2;
+    } else if (c == '\\' && next == 'u') {  // 3. the percent-u form that unescape reads
+      out.put("%u");
+      i += 2;
+    } else if (c == kApostrophe[0]) {  // 4. no apostrophe may end the literal
+      out.put(kApostropheStandIn);
+      ++i;
+    } else {
+      out.put(c);
+      ++i;
+    }
+  }
+  return out.take();
+}
+
+Text build_decoding_script(const Text& prepared) {
+  std::string_view s = prepared.view();
+  // No byte becomes more than two.
+  TextBlock script(2 * s.size() + sizeof kScriptHead + sizeof kScriptTail);
+  script.put(kScriptHead);
+  write_literal(script, s);
+  script.put(kScriptTail);
+  return script.take();
+}
+
+Text script_literal(const Text& prepared) {
+  TextBlock literal(2 * prepared.view().size());
+  write_literal(literal, prepared.view());
+  return literal.take();
+}
+
+size_t script_piece_end(std::string_view prepared, size_t from, size_t piece_bytes) {
+  if (prepared.size() - from <= piece_bytes) return prepared.size();
+  // Walked from the piece's start, a character boundary, character by
+  // character as the converter reads them: an ASCII trail byte is no plain
+  // character.
   size_t plain = 0;
-  for (size_t j = from + kScriptPieceBytes - kPieceGuard; j < prepared.size(); ++j) {
-    plain = plain_for_piece_end(uint8_t(prepared[j])) ? plain + 1 : 0;
-    if (plain == kPieceGuard) return j + 1;
+  for (size_t j = from; j < prepared.size();) {
+    const size_t n = gbk_char_length(prepared, j);
+    plain = n == 1 && plain_for_piece_end(uint8_t(prepared[j])) ? plain + 1 : 0;
+    j += n == 2 ? 2 : 1;
+    if (plain >= kPieceGuard && j >= from + piece_bytes) return j;
   }
   return prepared.size();
 }
@@ -362,29 +327,25 @@ size_t script_piece_end(std::string_view prepared, size_t from) {
 // ---------------------------------------------------------------------------
 // The decoding itself
 
-namespace {
-
-// Decodes the prepared answer with the script engine, or with the fallback
-// should the engine give nothing. The fallback decodes only then: its result
-// would otherwise be thrown away, and with it the thousands of turns of the
-// window it takes on a long answer. A piece the engine cannot load or run
-// leaves the whole answer to the fallback, as a failed whole script did.
-Text decode_prepared(Text t) {
+Text script_engine_decode(const Text& prepared, size_t piece_bytes) {
   call_declared(DECL_CO_INITIALIZE, nullptr);
   ObjectRecord engine;
-  object_create(&engine, lit("ScriptControl"));
+  // Where the engine does not exist (the 64-bit program on Windows), this is
+  // all it costs: one failed creation per answer.
+  bool engine_gave = object_create(&engine, lit("ScriptControl"));
   // The answer is data from the network: the engine gets no user interface
   // and only what is safe for untrusted scripts. An engine that refuses
   // either setting still decodes.
-  object_set_property(&engine, lit("AllowUI"), cell_bool(false));
-  object_set_property(&engine, lit("UseSafeSubset"), cell_bool(true));
-  object_set_property(&engine, lit("Language"), cell_text("JScript"));
+  if (engine_gave) {
+    object_set_property(&engine, lit("AllowUI"), cell_bool(false));
+    object_set_property(&engine, lit("UseSafeSubset"), cell_bool(true));
+    object_set_property(&engine, lit("Language"), cell_text("JScript"));
+  }
 
-  const std::string_view whole = t.view();
+  const std::string_view whole = prepared.view();
   TextBlock decoded(whole.size());  // nothing decodes to more bytes than its escape
-  bool engine_failed = false;
-  for (size_t from = 0, to; from < whole.size(); from = to) {
-    to = script_piece_end(whole, from);
+  for (size_t from = 0, to; engine_gave && from < whole.size(); from = to) {
+    to = script_piece_end(whole, from, piece_bytes);
     // Built from a copy of the piece: measured under Wine, building it in
     // place put the engine's blocks elsewhere in the heap and left the
     // working set 3.5 MB higher after a 10 000-video run.
@@ -392,21 +353,45 @@ Text decode_prepared(Text t) {
     Cell script_arg = cell_text(script);
     object_call_number(&engine, lit("ExecuteStatement"), 1, &script_arg);
     // Without this piece's function, Run would call the previous piece's.
-    engine_failed = object_call_status() != OBJ_OK;
+    engine_gave = object_call_status() == OBJ_OK;
     script = Text();
-    if (engine_failed) break;
+    if (!engine_gave) break;
     Cell function_name = cell_text("xx");
     const Text piece = object_call_text(&engine, lit("Run"), 1, &function_name);
-    engine_failed = object_call_status() != OBJ_OK;
-    if (engine_failed) break;
-    decoded.put(piece.view());
+    engine_gave = object_call_status() == OBJ_OK;
+    if (engine_gave) decoded.put(piece.view());
   }
 
   object_clear(&engine);
   call_declared(DECL_CO_UNINITIALIZE);
-
   Text result = decoded.take();
-  if (engine_failed || result.empty()) result = percent_decode_fallback(t);
+  return engine_gave ? std::move(result) : Text();
+}
+
+Text percent_decode_fallback(const Text& s, size_t part_bytes) {
+  // The literal is written and read a part at a time: neither it nor its
+  // UTF-16 form is ever made whole.
+  part_bytes = part_bytes > 2 * kBuilderLookAhead ? part_bytes : 2 * kBuilderLookAhead;
+  std::string_view rest = s.view();
+  LiteralReader reader(rest.size());  // nothing decodes to more bytes than it takes
+  while (!rest.empty()) {
+    const std::string_view part = rest.substr(0, part_bytes);
+    const bool last = part.size() == rest.size();
+    TextBlock literal(2 * part.size());
+    const size_t used = write_literal(literal, part, last);
+    reader.read(literal.take().view());
+    rest.remove_prefix(used);
+  }
+  return reader.finish();
+}
+
+namespace {
+
+// The engine's decoding, or the fallback's should the engine give nothing:
+// the fallback reads only then, its result would otherwise be thrown away.
+Text decode_prepared(Text t) {
+  Text result = script_engine_decode(t);
+  if (result.empty()) result = percent_decode_fallback(t);
   t = Text();
   return restore_apostrophes_and_breaks(result);
 }
@@ -419,114 +404,6 @@ Text decode_escapes(Text&& input) {
   Text t = prepare_escaped_answer(input);
   input = Text();
   return decode_prepared(std::move(t));
-}
-
-namespace {
-
-// The window gets its turn while a long answer is decoded, once per
-// kCharsPerTurn characters: under Wine even a look at an empty queue is a
-// round trip to the server (tens of microseconds), which per character would
-// make a 1 MB answer take most of a minute.
-constexpr size_t kCharsPerTurn = 256;
-
-class WindowTurns {
- public:
-  void pass(size_t chars) {
-    count_ += chars;
-    if (count_ >= next_) {
-      process_events();
-      next_ = count_ + kCharsPerTurn;
-    }
-  }
-
- private:
-  size_t count_ = 0;
-  size_t next_ = 1;  // the first character already yields
-};
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return c - 'A' + 10;
-}
-
-// The GBK text of each UTF-16 code unit an escape names, found the first
-// time the unit occurs (utf16_bytes_to_text of its eight bytes) and kept for
-// the rest of the answer: an answer names the same few hundred units tens of
-// thousands of times.
-class UnitTexts {
- public:
-  std::string_view of(uint32_t unit) {
-    if (known_.empty()) known_.assign(0x10000, kUnknown);
-    uint32_t& k = known_[unit];
-    if (k == kUnknown) {
-      Text t = utf16_bytes_to_text(to_bytes(int64_t(unit)));
-      // One unit gives at most two bytes in GBK; anything longer is not kept.
-      if (t.length() > 3) {
-        spare_ = std::move(t);
-        return spare_.view();
-      }
-      uint32_t packed = uint32_t(t.length()) << 24;  // the length above, the bytes below
-      std::memcpy(&packed, t.c_str(), size_t(t.length()));
-      k = packed;
-    }
-    size_t n = k >> 24;
-    std::memcpy(bytes_, &k, 3);
-    return std::string_view(bytes_, n);
-  }
-
- private:
-  static constexpr uint32_t kUnknown = 0xFFFFFFFFu;
-  std::vector<uint32_t> known_;
-  char bytes_[3];
-  Text spare_;
-};
-
-}  // namespace
-
-Text percent_decode_fallback(const Text& s) {
-  WindowTurns turns;
-  UnitTexts units;
-  std::string_view v = s.view();
-  TextBlock out(v.size());  // an escape gives at most two bytes for its three or six
-  static constexpr ByteSet kStops("%");
-  size_t i = 0;
-  while (i < v.size()) {
-    // A run of plain characters is copied at once.
-    size_t plain_end = i;
-    while (plain_end < v.size() && !kStops.has[uint8_t(v[plain_end])]) ++plain_end;
-    turns.pass(plain_end - i);
-    out.put(v.data() + i, plain_end - i);
-    i = plain_end;
-    if (i >= v.size()) break;
-    turns.pass(1);
-    size_t escape = 0;  // length of the escape at i, digits included
-    size_t digits_at = 0;
-    if (v[i] == '%') {
-      size_t behind = v.size() - i - 1;
-      if (behind >= 5 && v[i + 1] == 'u' && hex_run(v, i + 2, 4)) {
-        escape = 6;
-        digits_at = i + 2;
-      } else if (behind >= 2 && hex_run(v, i + 1, 2)) {
-        escape = 3;
-        digits_at = i + 1;
-      }
-    }
-    if (escape == 0) {  // one character, copied as it is
-      size_t n = gbk_char_length(v, i) == 2 ? 2 : 1;
-      out.put(v.data() + i, n);
-      i += n;
-      continue;
-    }
-    // The digits are all hexadecimal (hex_run): their value is what
-    // hex_to_integer reads from them.
-    uint32_t unit = 0;
-    for (size_t d = digits_at; d < i + escape; ++d) unit = unit * 16 + uint32_t(hex_value(v[d]));
-    out.put(units.of(unit));
-    turns.pass(escape - 1);
-    i += escape;
-  }
-  return out.take();
 }
 
 int64_t hex_to_integer(const Text& h) {

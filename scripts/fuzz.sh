@@ -20,7 +20,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${CX_BUILD_FUZZ:-$ROOT/build-fuzz}"
 SECONDS_EACH="${1:-60}"
 JOBS="${JOBS:-2}"
-FUZZERS=(fuzz_decode_body fuzz_text fuzz_cutting fuzz_escape)
+FUZZERS=(fuzz_decode_body fuzz_text fuzz_cutting fuzz_escape fuzz_escape_fallback)
 
 case "$SECONDS_EACH" in
   ''|*[!0-9]*) echo "usage: $0 [seconds]" >&2; exit 2 ;;

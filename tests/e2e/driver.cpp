@@ -12,6 +12,7 @@
 //   timed-run             the same, watching without messages to the program (which
 //                         would be handled inside the run), and print its duration
 //   memory                print the program's working set, now and at its peak
+//   modules               print the file name of every module loaded into the program
 //   wait-running          the fetch button reads "停止"
 //   wait-idle             the fetch button reads "获取", is enabled, and the window is idle
 //   wait-button:E:TEXT    the fetch button reads TEXT and is enabled (E=1) or not (E=0)
@@ -34,13 +35,16 @@
 //   shot <width>x<height>
 //   timed <ms>                       click to the run's end, the window idle again
 //   memory working_set=<bytes> peak=<bytes>
+//   module <file name, lower case>   one line per module of the program
 //   exit <code>
 //   error <what>      (then the program is ended and the driver exits with 2)
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -500,6 +504,23 @@ void step_memory() {
       static_cast<unsigned long long>(m.PeakWorkingSetSize));
 }
 
+// --- the program's modules (which libraries it has loaded, the script
+// engine's among them when it was created) ------------------------------------
+
+void step_modules() {
+  std::vector<HMODULE> modules(512);
+  DWORD needed = 0;
+  if (!EnumProcessModules(g_child.hProcess, modules.data(), DWORD(modules.size() * sizeof(HMODULE)), &needed))
+    fail("no module list of the program");
+  modules.resize(std::min<size_t>(modules.size(), needed / sizeof(HMODULE)));
+  for (HMODULE m : modules) {
+    char name[MAX_PATH] = {};
+    if (!GetModuleBaseNameA(g_child.hProcess, m, name, MAX_PATH)) continue;
+    for (char* c = name; *c; ++c) *c = char(std::tolower(static_cast<unsigned char>(*c)));
+    say("module %s", name);
+  }
+}
+
 std::string read_log() {
   const char* path = std::getenv("CX_FIXTURE_LOG");
   if (!path || !*path) fail("CX_FIXTURE_LOG is not set");
@@ -700,6 +721,8 @@ void run_step(const std::string& step) {
     step_timed_run();
   } else if (name == "memory") {
     step_memory();
+  } else if (name == "modules") {
+    step_modules();
   } else if (name == "wait-running") {
     step_wait_running();
   } else if (name == "wait-idle") {

@@ -481,6 +481,70 @@ CASES = {
 CASES.update({name: (lambda work, case=case: one_run_case(case)) for name, case in ONE_RUN_CASES.items()})
 
 
+# --- escape forms: the same rows and export with the script engine and without it ---------------
+# The continuation answers of the escape forms channel hold every escape form
+# the decoding reads. Without the engine (its class unregistered in the case's
+# own prefix, as on a system that lacks it) the program's own decoder must
+# list the same rows and export the same file. Which libraries the program
+# has loaded shows which decoder ran: the engine's are there after a run with
+# it and absent after a run without it.
+
+SCRIPT_ENGINE_MODULES = {"msscript.ocx", "jscript.dll"}
+SCRIPT_CONTROL_KEYS = [
+    "HKLM\\Software\\Classes\\ScriptControl",
+    "HKLM\\Software\\Classes\\MSScriptControl.ScriptControl",
+    "HKLM\\Software\\Classes\\MSScriptControl.ScriptControl.1",
+    "HKLM\\Software\\Classes\\CLSID\\{0E59F1D5-1FBE-11D0-8FF2-00A0D10038BC}",
+    "HKLM\\Software\\Classes\\Wow6432Node\\CLSID\\{0E59F1D5-1FBE-11D0-8FF2-00A0D10038BC}",
+]
+
+
+def unregister_script_control(prefix):
+    """The Script Control's class made unknown in prefix (the case's own copy)."""
+    env = wine_env(prefix, "")
+    for key in SCRIPT_CONTROL_KEYS:
+        subprocess.run([WINE, "reg", "delete", key, "/f"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=120)
+    for key in SCRIPT_CONTROL_KEYS[:4]:
+        found = subprocess.run([WINE, "reg", "query", key], env=env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, timeout=120).returncode == 0
+        check(not found, "%s is still registered" % key)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+
+
+def case_escape_forms(work, engine):
+    ch = site.escape_forms_channel()
+    target = os.path.join(work, "links")
+    if os.path.exists(target + ".txt"):
+        os.unlink(target + ".txt")
+    if not engine:
+        unregister_script_control(os.environ["WINEPREFIX"])
+    steps = ["start"] + select_user(ch.name) + ["run", "state", "rows", "modules", "save:" + hx(dos_path(target)),
+                                                "close"]
+    wanted = site.escape_forms_expected_rows(ch)
+
+    def verify(t, log):
+        check_rows(t.row_lists()[0], wanted, "answers in every escape form, %s the script engine"
+                   % ("with" if engine else "without"))
+        check_idle(t.states()[0], DONE, "after the run")
+        check_site_paths(log, [ch.page_path(i) for i in range(len(ch.pages))])
+        data = open(target + ".txt", "rb").read()
+        check(data == b"".join(r[2] + b"\r\n" for r in wanted), "export file holds %r" % data)
+        loaded = {line.split(" ", 1)[1] for line in t.lines if line.startswith("module ")}
+        check(loaded, "no module list of the program")
+        if engine:
+            check(SCRIPT_ENGINE_MODULES <= loaded, "the script engine's libraries were not loaded: %s"
+                  % sorted(SCRIPT_ENGINE_MODULES - loaded))
+        else:
+            check(not SCRIPT_ENGINE_MODULES & loaded, "the script engine ran: %s loaded"
+                  % sorted(SCRIPT_ENGINE_MODULES & loaded))
+    return steps, verify
+
+
+CASES.update({"escape_forms": lambda work: case_escape_forms(work, engine=True),
+              "escape_forms_without_engine": lambda work: case_escape_forms(work, engine=False)})
+
+
 # --- environment inside the namespace ---------------------------------------------------------
 
 # The Windows architecture of the program under test picks Wine's loader: the
