@@ -23,7 +23,8 @@
 #include "tests/support/high_addresses.h"
 #include "tests/support/win_probe.h"
 #include "ui/access.h"
-#include "ui/dispatch.h"
+#include "ui/message_loop.h"
+#include "ui/registry.h"
 #include "ui/main_window.h"
 
 namespace {
