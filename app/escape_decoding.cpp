@@ -13,11 +13,12 @@
 #include <string_view>
 
 #include "app/literal_reading.h"
-#include "app/text_block.h"
+#include "services/ascii.h"
 #include "services/automation.h"
 #include "services/heap.h"
 #include "services/runtime.h"
 #include "services/text.h"
+#include "services/text_builder.h"
 
 namespace cx {
 
@@ -40,14 +41,8 @@ Text lit(const char* s) { return Text::literal(s); }
 // character of its own (0x80 and 0xFF are single characters, not ASCII).
 bool is_lead(uint8_t b) { return b >= 0x81 && b <= 0xFE; }
 bool is_trail(uint8_t b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
-bool is_hex(uint8_t b) { return (b >= '0' && b <= '9') || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F'); }
-
-bool hex_run(std::string_view s, size_t at, size_t count) {
-  if (at + count > s.size()) return false;
-  for (size_t i = at; i < at + count; ++i)
-    if (!is_hex(uint8_t(s[i]))) return false;
-  return true;
-}
+// `count` hexadecimal digits at s[at].
+bool hex_run(std::string_view s, size_t at, size_t count) { return hex_digits_value(s.data(), at, s.size(), count) >= 0; }
 
 // How far the literal's builder looks from a byte it examines: from a
 // backslash, five bytes more (\u0000, or \u and four hexadecimal digits).
@@ -143,7 +138,7 @@ Text restore_apostrophes_and_breaks(const Text& decoded) {
   std::string_view s = decoded.view();
   const std::string_view stand_in(kApostropheStandIn), placeholder(kLineBreakPlaceholder);
   static constexpr ByteSet kStops("{");
-  TextBlock out(s.size());  // both replacements are shorter than what they replace
+  TextBuilder out(s.size());  // both replacements are shorter than what they replace
   for (size_t i = 0; i < s.size();) {
     i = copy_plain_run(out, s, i, kStops);
     if (i >= s.size()) break;
@@ -256,7 +251,7 @@ Text prepare_escaped_answer(const Text& input) {
   // nothing.
   std::string_view s = input.view();
   static constexpr ByteSet kStops("\r\\'");
-  TextBlock out(2 * s.size());  // an apostrophe becomes two bytes, nothing grows more
+  TextBuilder out(2 * s.size());  // an apostrophe becomes two bytes, nothing grows more
   size_t i = 0;
   // 2. A lone CR at the very start is dropped; a CR LF there is a line break.
   if (!s.empty() && s[0] == '\r' && (s.size() < 2 || s[1] != '\n')) i = 1;
@@ -296,7 +291,7 @@ Text prepare_escaped_answer(const Text& input) {
 Text build_decoding_script(const Text& prepared) {
   std::string_view s = prepared.view();
   // No byte becomes more than two.
-  TextBlock script(2 * s.size() + sizeof kScriptHead + sizeof kScriptTail);
+  TextBuilder script(2 * s.size() + sizeof kScriptHead + sizeof kScriptTail);
   script.put(kScriptHead);
   write_literal(script, s);
   script.put(kScriptTail);
@@ -304,7 +299,7 @@ Text build_decoding_script(const Text& prepared) {
 }
 
 Text script_literal(const Text& prepared) {
-  TextBlock literal(2 * prepared.view().size());
+  TextBuilder literal(2 * prepared.view().size());
   write_literal(literal, prepared.view());
   return literal.take();
 }
@@ -343,7 +338,7 @@ Text script_engine_decode(const Text& prepared, size_t piece_bytes) {
   }
 
   const std::string_view whole = prepared.view();
-  TextBlock decoded(whole.size());  // nothing decodes to more bytes than its escape
+  TextBuilder decoded(whole.size());  // nothing decodes to more bytes than its escape
   for (size_t from = 0, to; engine_gave && from < whole.size(); from = to) {
     to = script_piece_end(whole, from, piece_bytes);
     // Built from a copy of the piece: measured under Wine, building it in
@@ -377,7 +372,7 @@ Text percent_decode_fallback(const Text& s, size_t part_bytes) {
   while (!rest.empty()) {
     const std::string_view part = rest.substr(0, part_bytes);
     const bool last = part.size() == rest.size();
-    TextBlock literal(2 * part.size());
+    TextBuilder literal(2 * part.size());
     const size_t used = write_literal(literal, part, last);
     reader.read(literal.take().view());
     rest.remove_prefix(used);
@@ -407,15 +402,12 @@ Text decode_escapes(Text&& input) {
 }
 
 int64_t hex_to_integer(const Text& h) {
-  static const char kDigits[] = "0123456789ABCDEF";
   Text upper = to_upper(h);
   uint64_t value = 0;
   for (const char* p = upper.c_str(); *p; ++p) {
-    const char* at = nullptr;
-    for (const char* d = kDigits; *d; ++d)
-      if (*d == *p) at = d;
-    if (at == nullptr) break;
-    value = value * 16 + uint64_t(at - kDigits);  // (1-based position) - 1
+    const int digit = hex_digit_value(*p);  // its place in "0123456789ABCDEF"
+    if (digit < 0) break;
+    value = value * 16 + uint64_t(digit);
   }
   return int64_t(value);
 }
