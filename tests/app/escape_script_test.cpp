@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/escape_decoding.h"
+#include "app/escape_engine.h"
+#include "app/escape_literal.h"
 #include "app/literal_reading.h"
 #include "services/automation.h"
 #include "services/codepage.h"

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/escape_decoding.h"
+#include "app/escape_literal.h"
+#include "app/escape_units.h"
 #include "app/literal_reading.h"
 #include "services/runtime.h"
 #include "services/text.h"

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/escape_decoding.h"
+#include "app/escape_literal.h"
 #include "app/literal_reading.h"
 #include "tests/app/engine_readings.h"
 #include "tests/app/escape_answers.h"

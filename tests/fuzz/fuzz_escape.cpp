@@ -10,6 +10,8 @@
 #include <string>
 
 #include "app/escape_decoding.h"
+#include "app/escape_literal.h"
+#include "app/escape_units.h"
 #include "services/codepage.h"
 #include "services/text.h"
 #include "tests/fuzz/fuzz_support.h"

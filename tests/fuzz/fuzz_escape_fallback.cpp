@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/escape_decoding.h"
+#include "app/escape_literal.h"
 #include "app/literal_reading.h"
 #include "services/codepage.h"
 #include "tests/app/escape_answers.h"
