@@ -21,16 +21,6 @@ using engine_readings::Reading;
 
 class EngineReading : public ::testing::TestWithParam<Reading> {};
 
-std::string units_dump(const std::u16string& w) {
-  std::string s;
-  char buf[8];
-  for (char16_t u : w) {
-    std::snprintf(buf, sizeof buf, "%04X ", unsigned(u));
-    s += buf;
-  }
-  return s;
-}
-
 TEST_P(EngineReading, IsTheFallbacksReading) {
   const Reading& r = GetParam();
   // The reader on the literal raw, where the engine takes it raw.
