@@ -263,7 +263,7 @@ Text detail::upper_of(std::string_view text) {
     if (c >= 0x80) {
       i += 2;  // a trail byte is never changed (a broken lead at the end is copied as it is)
     } else {
-      u[i] = ascii_upper(c);
+      if (const uint8_t upper = ascii_upper(c); upper != c) u[i] = upper;
       ++i;
     }
   }

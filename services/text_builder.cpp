@@ -38,6 +38,13 @@ size_t TextBuilder::make_room(size_t n) {
   return n;
 }
 
+bool TextBuilder::put_cut(const void* s, size_t n) {
+  n = make_room(n);
+  if (n != 0) std::memcpy(p_ + n_, s, n);
+  n_ += n;
+  return !truncated_;
+}
+
 void TextBuilder::grow(size_t need) {
   // Doubling, so that a result arriving in small pieces is moved only a few
   // times; the first heap block is exactly what is asked for.

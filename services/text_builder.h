@@ -34,15 +34,18 @@ class TextBuilder {
     if (n_ == room_ && make_room(1) == 0) return;
     p_[n_++] = c;
   }
-  // As many of the n bytes as the limit allows; false once any were dropped.
+  // As many of the n bytes at s (never null) as the limit allows; false
+  // once any were dropped.
   bool put(const void* s, size_t n) {
-    if (n == 0) return !truncated_;
-    if (n > room_ - n_) n = make_room(n);
+    // The count stays what the caller gave, so that a copy of a few bytes
+    // known at compile time is a move, not a call.
+    if (n > room_ - n_) return put_cut(s, n);
     std::memcpy(p_ + n_, s, n);
     n_ += n;
     return !truncated_;
   }
-  bool put(std::string_view s) { return put(s.data(), s.size()); }
+  // An empty view may have no bytes at all to point at.
+  bool put(std::string_view s) { return s.empty() ? !truncated_ : put(s.data(), s.size()); }
 
   // Writing in place: where up to n more bytes go, and in *room how many
   // may (the room the block has left when it has some, else as many as the
@@ -81,6 +84,7 @@ class TextBuilder {
   bool on_heap() const { return p_ != first_; }
   // How many of n more bytes may be written, the block grown for them.
   size_t make_room(size_t n);
+  bool put_cut(const void* s, size_t n);
   void grow(size_t need);
   void start_again();
 
