@@ -120,7 +120,8 @@ void check_find(std::string_view t, std::string_view q, std::optional<int32_t> s
 }
 
 void check_read_walk(const std::string& raw, int32_t kind, int32_t first) {
-  static const int32_t kSizes[] = {0, 1, 2, 4, 8, 4, 8, 4, 8, 4, 0};
+  // A subroutine value is as wide as a code address.
+  static const int32_t kSizes[] = {0, 1, 2, 4, 8, 4, 8, 4, 8, kSubroutineBytes, 0};
   static const uint32_t kTags[] = {0, TAG_BYTE, TAG_SHORT, TAG_INT, TAG_LONG, TAG_FLOAT,
                                    TAG_DOUBLE, TAG_BOOL, TAG_DATE, TAG_SUB, TAG_TEXT};
   const Bytes b = Bytes::copy(raw.data(), raw.size());
