@@ -124,16 +124,17 @@ class TextBuilder {
 
  private:
   static constexpr size_t kByteStringHead = offsetof(BytesBlock, data);
-  struct Block {
-    char* p;  // the first byte
-    size_t room;
-  };
+  // A limited block that is still growing past this size gets a block as
+  // large as the limit at once: it is then never copied again, and a swollen
+  // body takes the limit's memory, not that plus the copy of its previous
+  // block. The pages of the block that are never written take no memory.
+  static constexpr size_t kWholeLimitAbove = size_t(8) << 20;
 
   static size_t at_most(size_t a, size_t b) { return a < b ? a : b; }
-  // The block for `need` bytes in all, grown by the builder's policy from
-  // the one at p holding `room` (the owner's block when not `heap`), its n
-  // bytes kept.
-  static Block grown(char* p, size_t head, size_t n, size_t room, bool heap, size_t need, size_t limit);
+  // A heap block of `bytes`: `block` resized, or, where there is none (the
+  // bytes are in the owner's block), a new one with the n bytes at p copied
+  // behind its head.
+  static char* moved(char* block, const char* p, size_t head, size_t n, size_t bytes);
   // The byte string head written in front of n bytes, the block fitted to them.
   static BytesBlock* byte_string_block(char* block, size_t n);
 
@@ -143,9 +144,14 @@ class TextBuilder {
   }
   bool on_heap() const { return p_ != first_; }
   void grow(size_t need) {
-    const Block b = grown(p_, head_, n_, room_, on_heap(), need, limit_);
-    p_ = b.p;
-    room_ = b.room;
+    // Doubling, so that a result arriving in small pieces is moved only a
+    // few times; the first heap block is exactly what is asked for.
+    const size_t held = on_heap() ? room_ : 0;
+    size_t room = held < (size_t(1) << 30) ? 2 * held : held + held / 2;
+    if (room < need) room = need;
+    if (limit_ != kNoLimit && (room > kWholeLimitAbove || room > limit_)) room = limit_;
+    p_ = moved(on_heap() ? p_ - head_ : nullptr, p_, head_, n_, head_ + room + 1) + head_;
+    room_ = room;
   }
   // How many of n more bytes may be written, the block grown for them.
   size_t make_room(size_t n) {
