@@ -4,6 +4,7 @@
 // it with that part.
 #include "app/literal_reading.h"
 
+#include "services/ascii.h"
 #include "services/codepage.h"
 #include "services/runtime.h"
 
@@ -13,26 +14,6 @@ namespace {
 
 // The longest escape of either level: \uHHHH and %uHHHH, six units each.
 constexpr size_t kLongestEscape = 6;
-
-int hex_digit(char16_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The value of `count` hexadecimal digits at w[at], or -1 when there are
-// fewer than that before `end` or one of them is no digit.
-long hex_value(const char16_t* w, size_t at, size_t end, size_t count) {
-  if (at > end || end - at < count) return -1;
-  long v = 0;
-  for (size_t k = at; k < at + count; ++k) {
-    const int d = hex_digit(w[k]);
-    if (d < 0) return -1;
-    v = v * 16 + d;
-  }
-  return v;
-}
 
 bool is_decimal(char16_t c) { return c >= '0' && c <= '9'; }
 bool is_high_half(char16_t u) { return u >= 0xD800 && u < 0xDC00; }
@@ -96,7 +77,7 @@ void LiteralReader::step(bool last) {
       case 'x':
       case 'u': {
         const size_t digits = e == 'x' ? 2 : 4;
-        const long v = hex_value(w, i, n, digits);
+        const long v = hex_digits_value(w, i, n, digits);
         if (v >= 0) {  // else incomplete: the letter alone, as the builder writes it
           unit = char16_t(v);
           i += digits;
@@ -124,10 +105,10 @@ void LiteralReader::step(bool last) {
     size_t length = 1;
     if (c == '%') {
       if (!last && !ended_ && m - j < kLongestEscape) break;  // the escape may go on
-      long v = j + 1 < m && x[j + 1] == 'u' ? hex_value(x, j + 2, m, 4) : -1;
+      long v = j + 1 < m && x[j + 1] == 'u' ? hex_digits_value(x, j + 2, m, 4) : -1;
       if (v >= 0) {
         length = 6;
-      } else if ((v = hex_value(x, j + 1, m, 2)) >= 0) {
+      } else if ((v = hex_digits_value(x, j + 1, m, 2)) >= 0) {
         length = 3;
       }
       if (v >= 0) c = char16_t(v);

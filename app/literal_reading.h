@@ -28,7 +28,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/text_block.h"
+#include "services/text_builder.h"
 #include "services/value.h"
 
 namespace cx {
@@ -71,7 +71,7 @@ class LiteralReader {
   bool ended_ = false;      // a zero character of the literal ended unescape's reading
   const bool keep_units_;
   size_t characters_ = 0, next_turn_ = 0;
-  TextBlock text_;
+  TextBuilder text_;
 };
 
 // A whole literal, read at once.

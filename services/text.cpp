@@ -1,4 +1,4 @@
-// Text primitives: the output buffer, searching, cutting and case. Texts are GBK: a byte of 0x80 or more starts a
+// Text primitives: searching, cutting and case. Texts are GBK: a byte of 0x80 or more starts a
 // double-byte character, and the character-aware operations step over such a
 // pair as one unit. Results that are assembled piece by piece grow in one
 // heap buffer that becomes the result block; every scan is one linear pass.
@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "services/ascii.h"
 #include "services/runtime.h"
+#include "services/text_builder.h"
 #include "services/text_internal.h"
 
 namespace cx {
@@ -16,50 +18,13 @@ namespace cx {
 namespace detail {
 
 // ---------------------------------------------------------------------------
-// Output buffer: `header` bytes reserved in front (the byte-string head).
-
-OutBuf::OutBuf(size_t header, size_t expected) : header_(header) {
-  cap_ = expected < 16 ? 16 : expected;
-  p_ = static_cast<char*>(heap_allocate(header_ + cap_ + 1));
-}
-
-OutBuf::~OutBuf() { heap_release(p_); }
-
-void OutBuf::grow(size_t more) {
-  size_t want = n_ + more;
-  size_t cap = cap_;
-  while (cap < want) cap = cap < (size_t(1) << 30) ? cap * 2 : cap + (cap >> 1);
-  p_ = static_cast<char*>(heap_reallocate(p_, header_ + cap + 1));
-  cap_ = cap;
-}
-
-Text OutBuf::take_text() {
-  if (n_ == 0) return Text();
-  char* p = static_cast<char*>(heap_reallocate(p_, n_ + 1));
-  p_ = nullptr;
-  p[n_] = 0;
-  return Text::adopt(p);
-}
-
-Bytes OutBuf::take_bytes() {
-  if (n_ == 0) return Bytes();
-  auto* b = static_cast<BytesBlock*>(heap_reallocate(p_, header_ + n_));
-  p_ = nullptr;
-  b->dims = 1;
-  b->length = int32_t(n_);
-  return Bytes::adopt(b);
-}
-
-// ---------------------------------------------------------------------------
 // Searching
 
 namespace {
 
-inline uint8_t fold(uint8_t c) { return (c >= 'A' && c <= 'Z') ? uint8_t(c + 0x20) : c; }
-
 bool equal_folded(const uint8_t* a, const uint8_t* b, size_t n) {
   for (size_t i = 0; i < n; ++i)
-    if (fold(a[i]) != fold(b[i])) return false;
+    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
   return true;
 }
 
@@ -142,8 +107,8 @@ size_t find_from(const uint8_t* t, size_t len, size_t s, const uint8_t* q, size_
   ByteCursor a{q[0]};
   uint8_t lower = q[0], upper = q[0];
   if (fold_case) {
-    lower = fold(q[0]);
-    upper = (lower >= 'a' && lower <= 'z') ? uint8_t(lower - 0x20) : lower;
+    lower = ascii_lower(q[0]);
+    upper = ascii_upper(lower);
   }
   const bool two = lower != upper;
   size_t known = s;  // a character start at or before the next candidate
@@ -166,7 +131,6 @@ size_t find_from(const uint8_t* t, size_t len, size_t s, const uint8_t* q, size_
 }  // namespace detail
 
 using detail::kNotFound;
-using detail::OutBuf;
 
 namespace {
 
@@ -231,14 +195,14 @@ Text detail::replace_in(std::string_view text, std::string_view sought, std::str
   if (len == 0 || m == 0 || s >= len || k == 0) return Text::copy(text);
   const uint8_t* t = U(text.data());
   const uint8_t* q = U(sought.data());
-  OutBuf out(0, len + (len >> 3));
-  out.append(t, s);
+  TextBuilder out(len + (len >> 3));
+  out.put(t, s);
   size_t p = s;
   for (;;) {
     size_t c = find_from(t, len, p, q, m, !case_sensitive);
     if (c == kNotFound) break;
-    out.append(t + p, c - p);
-    out.append(replacement.data(), replacement.size());
+    out.put(t + p, c - p);
+    out.put(replacement);
     p = c + m;
     if (k != -1 && --k == 0) break;
   }
@@ -246,8 +210,8 @@ Text detail::replace_in(std::string_view text, std::string_view sought, std::str
   // With a one-byte sought text the character walk reaches the last byte; a
   // lead byte there is a broken character and is left out.
   if (m == 1 && (k == -1 || k != 0) && p < len && t[len - 1] >= 0x80 && is_char_start(t, p, len - 1)) end = len - 1;
-  if (end > p) out.append(t + p, end - p);
-  return out.take_text();
+  if (end > p) out.put(t + p, end - p);
+  return out.take();
 }
 
 Text replace_text(const Text& t, const Text& sought, const Text& replacement, std::optional<int32_t> start,
@@ -299,7 +263,7 @@ Text detail::upper_of(std::string_view text) {
     if (c >= 0x80) {
       i += 2;  // a trail byte is never changed (a broken lead at the end is copied as it is)
     } else {
-      if (c >= 'a' && c <= 'z') u[i] = uint8_t(c - 0x20);
+      if (const uint8_t upper = ascii_upper(c); upper != c) u[i] = upper;
       ++i;
     }
   }

@@ -6,11 +6,10 @@
 #include <cstring>
 
 #include "services/runtime.h"
+#include "services/text_builder.h"
 #include "services/text_internal.h"
 
 namespace cx {
-
-using detail::OutBuf;
 
 // ---------------------------------------------------------------------------
 // Byte strings
@@ -31,24 +30,24 @@ Bytes detail::replace_bytes_in(const uint8_t* t, int32_t n, const uint8_t* q, in
   if (start) s = *start > 1 ? size_t(*start - 1) : 0;
   int32_t k = max_count ? (*max_count < 0 ? 0 : *max_count) : -1;
   if (len == 0 || m == 0 || s >= len || k == 0) return len ? Bytes::copy(t, len) : Bytes();
-  OutBuf out(offsetof(BytesBlock, data), len);
-  out.append(t, s);
+  TextBuilder out = TextBuilder::byte_string(len);
+  out.put(t, s);
   size_t p = s;
   while (p + m <= len) {
     const auto* hit = static_cast<const uint8_t*>(std::memchr(t + p, q[0], len - m - p + 1));
     if (hit == nullptr) break;
     size_t c = size_t(hit - t);
     if (std::memcmp(t + c + 1, q + 1, m - 1) != 0) {
-      out.append(t + p, c + 1 - p);
+      out.put(t + p, c + 1 - p);
       p = c + 1;
       continue;
     }
-    out.append(t + p, c - p);
-    if (rn > 0) out.append(r, size_t(rn));
+    out.put(t + p, c - p);
+    if (rn > 0) out.put(r, size_t(rn));
     p = c + m;
     if (k != -1 && --k == 0) break;
   }
-  out.append(t + p, len - p);
+  out.put(t + p, len - p);
   return out.take_bytes();
 }
 

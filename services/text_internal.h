@@ -1,10 +1,9 @@
 // The text primitives over plain views, shared by the typed and the cell
-// forms, and the growing output buffer they build results in.
+// forms.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -13,29 +12,6 @@
 namespace cx::detail {
 
 constexpr size_t kNotFound = size_t(-1);
-
-// One heap buffer that grows by doubling and becomes the result block.
-class OutBuf {
- public:
-  OutBuf(size_t header, size_t expected);
-  ~OutBuf();
-  OutBuf(const OutBuf&) = delete;
-  OutBuf& operator=(const OutBuf&) = delete;
-  void append(const void* s, size_t n) {
-    if (n == 0) return;
-    if (n > cap_ - n_) grow(n);
-    std::memcpy(p_ + header_ + n_, s, n);
-    n_ += n;
-  }
-  size_t size() const { return n_; }
-  Text take_text();    // header must be 0
-  Bytes take_bytes();  // header must be the byte-string head
-
- private:
-  void grow(size_t more);
-  char* p_ = nullptr;
-  size_t header_ = 0, n_ = 0, cap_ = 0;
-};
 
 // True when byte c is a character start, given that `known` (<= c) is one.
 bool is_char_start(const uint8_t* t, size_t known, size_t c);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "services/ascii.h"
 #include "updater/base.h"
 #include "updater/file_swap.h"
 #include "updater/image_check.h"
@@ -164,10 +165,7 @@ bool has_listed_ending(const char* name, const char* endings) {
     if (len > 0 && len <= n) {
       bool same = true;
       for (int i = 0; i < len && same; ++i) {
-        char a = name[n - len + i], b = p[i];
-        if (a >= 'A' && a <= 'Z') a = char(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = char(b - 'A' + 'a');
-        same = a == b;
+        same = cx::ascii_lower(name[n - len + i]) == cx::ascii_lower(p[i]);
       }
       if (same) return true;
     }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "services/ascii.h"
 #include "updater/base.h"
 
 namespace updata {
@@ -21,10 +22,8 @@ bool is_temporary_name(const char* name, const char*) {
   const int n = text_size(name);
   if (n < 8 || n > 11 || !same_ignoring_case(name, kTemporaryPrefix, 3) || !same_ignoring_case(name + n - 4, ".tmp", 4))
     return false;
-  for (int i = 3; i < n - 4; ++i) {
-    const char c = name[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
-  }
+  for (int i = 3; i < n - 4; ++i)
+    if (cx::hex_digit_value(name[i]) < 0) return false;
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "services/ascii.h"
 #include "services/codepage.h"
 #include "services/text.h"
 #include "web/gzip_reader.h"
@@ -13,9 +14,7 @@ namespace {
 
 bool names_utf8(const Text& content_type) {
   std::string lower(content_type.view());
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  }
+  for (char& c : lower) c = ascii_lower(c);
   return lower.find("utf-8") != std::string::npos;
 }
 
@@ -69,9 +68,9 @@ Text decode(const uint8_t* body, uint32_t length, int32_t content_coding, const 
   bool utf8 = names_utf8(content_type);
   if (content_coding == CODING_NONE) return finish(body, length, utf8);
 
-  DecodedOutput* out;
+  BodyBytes* out;
   GzipMemoryReader reader(body, length, kMaxBodyBytes);
-  DecodedOutput deflated(kMaxBodyBytes);
+  BodyBytes deflated(kMaxBodyBytes);
   bool gzip_signature = length >= 2 && body[0] == 0x1F && body[1] == 0x8B;
   if (content_coding == CODING_DEFLATE && !gzip_signature) {
     bool stream_end = false;

@@ -8,7 +8,6 @@
 namespace cx {
 
 namespace {
-constexpr size_t kWholeLimitAbove = size_t(8) << 20;
 constexpr uint8_t kMagic[2] = {0x1F, 0x8B};
 constexpr int kFlagHeaderCrc = 0x02;
 constexpr int kFlagExtra = 0x04;
@@ -16,105 +15,6 @@ constexpr int kFlagName = 0x08;
 constexpr int kFlagComment = 0x10;
 constexpr int kFlagReserved = 0xE0;
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// DecodedOutput
-
-DecodedOutput::DecodedOutput(size_t limit) : data_(inline_), limit_(limit) {
-  std::memset(inline_, 0, sizeof inline_);
-}
-
-DecodedOutput::~DecodedOutput() {
-  if (data_ != inline_) heap_release(data_);
-}
-
-void DecodedOutput::ensure_reserved(size_t bytes) {
-  if (bytes <= (data_ == inline_ ? sizeof inline_ : reserved_)) return;
-  // The block is grown ahead by doubling: the capacity keeps its 1 024-byte
-  // steps, but a page arriving in 4 096-byte pieces is not copied again for
-  // every piece.
-  size_t reserve = std::max(bytes, reserved_ * 2);
-  size_t most = (limit_ / 1024 + 1) * 1024 + 1;
-  // A body that is still growing past kWholeLimitAbove gets a block as large
-  // as the limit at once: it is then never copied again, and a swollen answer
-  // takes the limit's memory, not that plus the copy of its previous block.
-  // The pages of the block that are never written take no memory.
-  if (reserve > kWholeLimitAbove) reserve = most;
-  if (reserve > most) reserve = std::max(most, bytes);
-  uint8_t* block;
-  if (data_ == inline_) {
-    block = static_cast<uint8_t*>(heap_allocate(reserve));
-    std::memcpy(block, inline_, length_);
-  } else {
-    block = static_cast<uint8_t*>(heap_reallocate(data_, reserve));
-  }
-  block[length_] = 0;
-  data_ = block;
-  reserved_ = reserve;
-}
-
-void DecodedOutput::reserve(size_t bytes) {
-  if (bytes > limit_) bytes = limit_;
-  ensure_reserved(bytes + 1);
-}
-
-void DecodedOutput::grow(size_t needed) {
-  size_t capacity = (needed / 1024 + 1) * 1024;
-  ensure_reserved(capacity + 1);
-  capacity_ = uint32_t(capacity);
-}
-
-bool DecodedOutput::append(const uint8_t* p, size_t n) {
-  if (n == 0) return !full();
-  if (length_ + n > limit_) {
-    n = limit_ > length_ ? limit_ - length_ : 0;
-    truncated_ = true;
-  }
-  if (n > 0) {
-    size_t needed = size_t(length_) + n;
-    if (needed > capacity_) grow(needed);
-    std::memcpy(data_ + length_, p, n);
-    length_ = uint32_t(needed);
-    data_[length_] = 0;  // the bytes always stay zero-terminated
-  }
-  return !truncated_;
-}
-
-uint8_t* DecodedOutput::tail(size_t n, size_t* room) {
-  size_t allowed = limit_ > length_ ? limit_ - length_ : 0;
-  if (n > allowed) n = allowed;
-  if (n == 0) {
-    *room = 0;
-    return nullptr;
-  }
-  // Use what is reserved already before growing the block.
-  size_t held = data_ == inline_ ? sizeof inline_ : reserved_;
-  size_t free_bytes = held > size_t(length_) + 1 ? held - length_ - 1 : 0;
-  if (free_bytes > 0 && free_bytes < n) n = free_bytes;
-  else if (free_bytes == 0) ensure_reserved(size_t(length_) + n + 1);
-  *room = n;
-  return data_ + length_;
-}
-
-void DecodedOutput::commit(size_t n) {
-  if (n == 0) return;
-  size_t needed = size_t(length_) + n;
-  if (needed > capacity_) capacity_ = uint32_t((needed / 1024 + 1) * 1024);
-  length_ = uint32_t(needed);
-  data_[length_] = 0;
-}
-
-uint8_t* DecodedOutput::release_heap_block() {
-  if (data_ == inline_) return nullptr;
-  // The block may have been grown ahead: give back what the bytes don't use.
-  uint8_t* p = reserved_ > size_t(length_) + 1 ? static_cast<uint8_t*>(heap_reallocate(data_, size_t(length_) + 1)) : data_;
-  data_ = inline_;
-  length_ = 0;
-  capacity_ = kInlineCapacity;
-  reserved_ = 0;
-  inline_[0] = 0;
-  return p;
-}
 
 // ---------------------------------------------------------------------------
 // GzipMemoryReader
@@ -304,7 +204,7 @@ void GzipMemoryReader::run() {
   if (source_length_ >= 18 && source_[0] == kMagic[0] && source_[1] == kMagic[1]) {
     const uint8_t* t = source_ + source_length_ - 4;
     uint32_t announced = uint32_t(t[0]) | uint32_t(t[1]) << 8 | uint32_t(t[2]) << 16 | uint32_t(t[3]) << 24;
-    if (announced > DecodedOutput::kInlineCapacity && uint64_t(announced) <= uint64_t(source_length_) * 1032)
+    if (announced > BodyBytes::kInlineCapacity && uint64_t(announced) <= uint64_t(source_length_) * 1032)
       output_.reserve(announced);
   }
   check_header();
@@ -336,7 +236,7 @@ bool has_zlib_header(const uint8_t* p, uint32_t n) {
 // Inflates with the given window bits into out; true when anything came out
 // or the stream was complete. *complete: the stream reached its end and
 // every byte it gave was kept.
-bool inflate_with(const uint8_t* source, uint32_t length, int window_bits, DecodedOutput& out, bool* complete) {
+bool inflate_with(const uint8_t* source, uint32_t length, int window_bits, BodyBytes& out, bool* complete) {
   z_stream s{};
   if (inflateInit2(&s, window_bits) != Z_OK) return false;
   uint8_t scratch[GzipMemoryReader::kPieceSize];
@@ -368,7 +268,7 @@ bool inflate_with(const uint8_t* source, uint32_t length, int window_bits, Decod
 
 }  // namespace
 
-bool inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out, bool* stream_end) {
+bool inflate_deflate_body(const uint8_t* source, uint32_t length, BodyBytes& out, bool* stream_end) {
   if (stream_end) *stream_end = false;
   if (source == nullptr || length == 0) return true;
   bool complete = false;

@@ -10,54 +10,9 @@
 
 #include <zlib.h>
 
+#include "web/body_bytes.h"
+
 namespace cx {
-
-// The decoded bytes. Starts in an inline buffer of 1 024 bytes and grows to
-// whole multiples of 1 024: a need of n bytes gives (n / 1024 + 1) * 1024.
-// The bytes are always followed by at least one zero byte. At most `limit`
-// bytes are kept; what would go beyond is dropped and `truncated` is set.
-class DecodedOutput {
- public:
-  static constexpr uint32_t kInlineCapacity = 1024;
-
-  explicit DecodedOutput(size_t limit);
-  ~DecodedOutput();
-  DecodedOutput(const DecodedOutput&) = delete;
-  DecodedOutput& operator=(const DecodedOutput&) = delete;
-
-  // Appends n bytes (as much as the limit allows). False once the limit is hit.
-  bool append(const uint8_t* p, size_t n);
-  // Room for up to n more bytes written in place: returns where they go and
-  // sets *room to what the limit allows (0 when full). commit() then takes
-  // the bytes actually written.
-  uint8_t* tail(size_t n, size_t* room);
-  void commit(size_t n);
-  // Reserves memory for `bytes` in all without changing the capacity steps.
-  void reserve(size_t bytes);
-
-  const uint8_t* data() const { return data_; }
-  uint32_t length() const { return length_; }
-  uint32_t capacity() const { return capacity_; }
-  bool truncated() const { return truncated_; }
-  bool full() const { return length_ >= limit_; }
-  // Hands the heap block (zero-terminated, from the runtime heap) to the
-  // caller; null while the bytes are still in the inline buffer.
-  uint8_t* release_heap_block();
-
- private:
-  void grow(size_t needed);
-  void ensure_reserved(size_t bytes);
-
-  uint8_t inline_[kInlineCapacity + 1];
-  uint8_t* data_;
-  uint32_t length_ = 0;
-  uint32_t capacity_ = kInlineCapacity;
-  // Bytes actually held by the heap block (beyond capacity_ + 1 when the
-  // block was grown ahead, so a long page is not copied once per piece).
-  size_t reserved_ = 0;
-  size_t limit_;
-  bool truncated_ = false;
-};
 
 class GzipMemoryReader {
  public:
@@ -71,8 +26,8 @@ class GzipMemoryReader {
   // Decodes the whole source into output(). Safe to call once.
   void run();
 
-  DecodedOutput& output() { return output_; }
-  const DecodedOutput& output() const { return output_; }
+  BodyBytes& output() { return output_; }
+  const BodyBytes& output() const { return output_; }
   int status() const { return status_; }
   bool transparent() const { return transparent_; }
   // True when the source was read to its very end and nothing was dropped:
@@ -107,7 +62,7 @@ class GzipMemoryReader {
   int status_ = Z_OK;
   bool at_end_ = false;
   bool transparent_ = false;
-  DecodedOutput output_;
+  BodyBytes output_;
 };
 
 // Inflates a body sent with Content-Encoding "deflate": zlib-wrapped data, or
@@ -115,6 +70,6 @@ class GzipMemoryReader {
 // nothing at all is copied through unchanged. True when the deflate stream
 // (or the copied body) was complete and nothing was dropped; *stream_end
 // (when given) is set when a deflate stream reached its own end.
-bool inflate_deflate_body(const uint8_t* source, uint32_t length, DecodedOutput& out, bool* stream_end = nullptr);
+bool inflate_deflate_body(const uint8_t* source, uint32_t length, BodyBytes& out, bool* stream_end = nullptr);
 
 }  // namespace cx

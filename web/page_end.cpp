@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "services/ascii.h"
+
 namespace cx {
 
 namespace {
@@ -49,8 +51,6 @@ bool object_closes(std::string_view s, size_t from) {
   return false;
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
 // Where `word` (lower case) stands in s at or behind `from`, ASCII case
 // ignored; npos when nowhere. The words looked for begin with "<", which is
 // never the trail byte of a pair, so a plain byte search cannot start inside
@@ -58,7 +58,7 @@ char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 size_t find_folded(std::string_view s, std::string_view word, size_t from) {
   for (size_t i = from; i + word.size() <= s.size(); ++i) {
     size_t k = 0;
-    while (k < word.size() && lower(s[i + k]) == word[k]) ++k;
+    while (k < word.size() && ascii_lower(s[i + k]) == word[k]) ++k;
     if (k == word.size()) return i;
   }
   return std::string_view::npos;

@@ -9,8 +9,9 @@
 #include <cstring>
 #include <string>
 
+#include "services/ascii.h"
+#include "web/body_bytes.h"
 #include "web/decode_body.h"
-#include "web/gzip_reader.h"
 #include "web/page_end.h"
 #include "web/transfer.h"
 
@@ -52,7 +53,7 @@ struct TransferRecord {
   int32_t accept_compressed = 0;
   uint32_t open_flags = 0;
   // Set by the worker.
-  DecodedOutput body{kMaxBodyBytes};
+  BodyBytes body{kMaxBodyBytes};
   std::string raw_headers;
   std::string content_type;
   std::string cookies;
@@ -64,15 +65,14 @@ struct TransferRecord {
 // byte taken from a page must not become a header line (the Referer carries
 // the address) or part of the request line.
 std::string escape_control_bytes(const std::string& address) {
-  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(address.size());
   for (char c : address) {
     const auto b = uint8_t(c);
     if (b < 0x20 || b == 0x7F) {
       out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 15];
+      out += hex_digit_char(b >> 4);
+      out += hex_digit_char(b);
     } else {
       out += c;
     }
@@ -83,9 +83,7 @@ std::string escape_control_bytes(const std::string& address) {
 bool is_white(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 
 std::string upper_ascii(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  }
+  for (char& c : s) c = ascii_upper(c);
   return s;
 }
 

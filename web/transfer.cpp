@@ -1,5 +1,7 @@
 #include "web/transfer.h"
 
+#include "services/ascii.h"
+
 namespace cx::web {
 
 namespace {
@@ -56,8 +58,8 @@ int64_t announced_length(HINTERNET request) {
 
 // Answers that never carry a body, whatever length they announce.
 bool bodiless(int32_t status, const char* verb) {
-  const bool head = verb && (verb[0] | 0x20) == 'h' && (verb[1] | 0x20) == 'e' && (verb[2] | 0x20) == 'a' &&
-                    (verb[3] | 0x20) == 'd' && verb[4] == 0;
+  const bool head = verb && ascii_lower(verb[0]) == 'h' && ascii_lower(verb[1]) == 'e' &&
+                    ascii_lower(verb[2]) == 'a' && ascii_lower(verb[3]) == 'd' && verb[4] == 0;
   return (status >= 100 && status < 200) || status == 204 || status == 304 || head;
 }
 

@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/escape_decoding.h"
+#include "app/escape_literal.h"
 
 namespace cx::escape_answers {
 

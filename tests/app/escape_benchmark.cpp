@@ -12,6 +12,8 @@
 #include <string>
 
 #include "app/escape_decoding.h"
+#include "app/escape_engine.h"
+#include "app/escape_literal.h"
 #include "services/automation.h"
 #include "services/runtime.h"
 #include "tests/support/win_probe.h"

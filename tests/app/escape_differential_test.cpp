@@ -25,6 +25,8 @@
 #include <string>
 
 #include "app/escape_decoding.h"
+#include "app/escape_engine.h"
+#include "app/escape_literal.h"
 #include "tests/app/escape_answers.h"
 #include "tests/app/escape_cases.h"
 #include "tests/support/win_probe.h"

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/escape_decoding.h"
+#include "app/escape_literal.h"
 #include "app/literal_reading.h"
 #include "tests/app/engine_readings.h"
 #include "tests/app/escape_answers.h"
@@ -19,16 +20,6 @@ using namespace escape_cases;
 using engine_readings::Reading;
 
 class EngineReading : public ::testing::TestWithParam<Reading> {};
-
-std::string units_dump(const std::u16string& w) {
-  std::string s;
-  char buf[8];
-  for (char16_t u : w) {
-    std::snprintf(buf, sizeof buf, "%04X ", unsigned(u));
-    s += buf;
-  }
-  return s;
-}
 
 TEST_P(EngineReading, IsTheFallbacksReading) {
   const Reading& r = GetParam();

@@ -687,13 +687,28 @@ HWND click_target(const std::string& what) {
   fail("unknown click target " + what);
 }
 
+// The steps that take no argument.
+struct PlainStep {
+  const char* name;
+  void (*run)();
+};
+const PlainStep kPlainSteps[] = {
+    {"start", step_start},   {"timed-run", step_timed_run},       {"memory", step_memory},
+    {"modules", step_modules}, {"wait-running", step_wait_running}, {"wait-idle", step_wait_idle},
+    {"state", step_state},   {"rows", step_rows},                 {"close", step_close},
+};
+
 void run_step(const std::string& step) {
   const size_t colon = step.find(':');
   const std::string name = step.substr(0, colon);
   const std::string arg = colon == std::string::npos ? "" : step.substr(colon + 1);
-  if (name == "start") {
-    step_start();
-  } else if (name == "type") {
+  for (const PlainStep& plain : kPlainSteps) {
+    if (name == plain.name) {
+      plain.run();
+      return;
+    }
+  }
+  if (name == "type") {
     const std::string text = unhex_arg(arg);
     DWORD_PTR r = 0;
     if (!send_to_program(control(kNameEdit), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), kSendTimeoutMs, &r))
@@ -717,16 +732,6 @@ void run_step(const std::string& step) {
     click(control(kFetchButton));
     step_wait_running();
     step_wait_idle();
-  } else if (name == "timed-run") {
-    step_timed_run();
-  } else if (name == "memory") {
-    step_memory();
-  } else if (name == "modules") {
-    step_modules();
-  } else if (name == "wait-running") {
-    step_wait_running();
-  } else if (name == "wait-idle") {
-    step_wait_idle();
   } else if (name == "wait-log") {
     const size_t c2 = arg.find(':');
     if (c2 == std::string::npos) fail("wait-log needs N:TEXT");
@@ -741,10 +746,6 @@ void run_step(const std::string& step) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) fail("cannot create " + path);
     std::fclose(f);
-  } else if (name == "state") {
-    step_state();
-  } else if (name == "rows") {
-    step_rows();
   } else if (name == "save") {
     const std::string path = unhex_arg(arg);
     step_save(&path);
@@ -752,8 +753,6 @@ void run_step(const std::string& step) {
     step_save(nullptr);
   } else if (name == "shot") {
     step_shot(unhex_arg(arg));
-  } else if (name == "close") {
-    step_close();
   } else {
     fail("unknown step " + step);
   }

@@ -10,6 +10,9 @@
 #include <string>
 
 #include "app/escape_decoding.h"
+#include "app/escape_literal.h"
+#include "app/escape_units.h"
+#include "services/ascii.h"
 #include "services/codepage.h"
 #include "services/text.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -40,7 +43,7 @@ size_t stray_lead(std::string_view s) {
   return std::string_view::npos;
 }
 
-bool hex_unit(char16_t c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool hex_unit(char16_t c) { return hex_digit_value(c) >= 0; }
 bool line_end(char16_t c) { return c == u'\r' || c == u'\n' || c == 0x2028 || c == 0x2029; }
 
 // Reads the script as the engine would and fails unless the literal opened
@@ -117,8 +120,9 @@ std::string prepared_step_by_step(std::string_view answer) {
 uint64_t naive_hex(std::string_view s) {
   uint64_t v = 0;
   for (char c : s) {
-    if (!hex_unit(char16_t(uint8_t(c)))) break;
-    v = v * 16 + uint64_t(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    const int digit = hex_digit_value(c);
+    if (digit < 0) break;
+    v = v * 16 + uint64_t(digit);
   }
   return v;
 }

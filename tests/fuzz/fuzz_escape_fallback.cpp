@@ -8,7 +8,9 @@
 #include <string>
 
 #include "app/escape_decoding.h"
+#include "app/escape_literal.h"
 #include "app/literal_reading.h"
+#include "services/ascii.h"
 #include "services/codepage.h"
 #include "tests/app/escape_answers.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -17,23 +19,8 @@
 namespace cx::fuzz {
 namespace {
 
-int digit16(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
-}
-
 // The value of n hexadecimal digits at w[at], or -1.
-long hex_at(const std::u16string& w, size_t at, size_t n) {
-  if (at + n > w.size()) return -1;
-  long v = 0;
-  for (size_t k = at; k < at + n; ++k) {
-    if (digit16(w[k]) < 0) return -1;
-    v = v * 16 + digit16(w[k]);
-  }
-  return v;
-}
+long hex_at(const std::u16string& w, size_t at, size_t n) { return hex_digits_value(w.data(), at, w.size(), n); }
 
 // The script's string reading of the literal, as measured on the engine.
 std::u16string string_reading(const std::u16string& w) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "services/ascii.h"
 #include "services/value.h"
 
 namespace cx::fuzz {
@@ -21,12 +22,11 @@ namespace cx::fuzz {
 }
 
 inline std::string hex(std::string_view s, size_t most = 96) {
-  static const char* d = "0123456789ABCDEF";
   std::string out;
   for (size_t i = 0; i < s.size() && i < most; ++i) {
     unsigned char c = static_cast<unsigned char>(s[i]);
-    out += d[c >> 4];
-    out += d[c & 15];
+    out += hex_digit_char(c >> 4);
+    out += hex_digit_char(c);
     out += ' ';
   }
   if (s.size() > most) out += "...";
@@ -59,13 +59,12 @@ inline std::string str(const Text& t) { return std::string(t.view()); }
 inline uint8_t byte_at(std::string_view s, size_t i) { return static_cast<uint8_t>(s[i]); }
 // The text primitives' walk: a byte of 0x80 or more takes the next byte with it.
 inline size_t char_length(std::string_view s, size_t i) { return byte_at(s, i) >= 0x80 ? 2 : 1; }
-inline uint8_t fold(uint8_t c) { return (c >= 'A' && c <= 'Z') ? uint8_t(c + 0x20) : c; }
 
 inline bool same_at(std::string_view t, size_t p, std::string_view q, bool folded) {
   if (p + q.size() > t.size()) return false;
   for (size_t i = 0; i < q.size(); ++i) {
     uint8_t a = byte_at(t, p + i), b = byte_at(q, i);
-    if (folded ? fold(a) != fold(b) : a != b) return false;
+    if (folded ? ascii_lower(a) != ascii_lower(b) : a != b) return false;
   }
   return true;
 }

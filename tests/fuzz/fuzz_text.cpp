@@ -52,7 +52,7 @@ std::string naive_replace(std::string_view t, std::string_view q, std::string_vi
 std::string naive_upper(std::string_view t) {
   std::string out(t);
   for (size_t i = 0; i < out.size(); i += char_length(out, i))
-    if (out[i] >= 'a' && out[i] <= 'z') out[i] = char(out[i] - 0x20);
+    out[i] = ascii_upper(out[i]);
   return out;
 }
 

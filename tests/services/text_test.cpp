@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "services/ascii.h"
 #include "services/text.h"
 #include "services/text_cells.h"
 
@@ -27,7 +28,7 @@ std::string S(const Bytes& b) { return std::string(b.view()); }
 // A naive reference of the character-aware search: walk character by
 // character from the start position and compare at each character start.
 int32_t reference_find(const std::string& t, const std::string& q, size_t s, bool fold) {
-  auto f = [&](unsigned char c) { return fold && c >= 'A' && c <= 'Z' ? c + 32 : c; };
+  auto f = [&](unsigned char c) { return fold ? ascii_lower(c) : c; };
   for (size_t p = s; p + q.size() <= t.size();) {
     bool eq = true;
     for (size_t i = 0; i < q.size() && eq; ++i) eq = f(t[p + i]) == f(q[i]);

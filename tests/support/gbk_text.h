@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "services/ascii.h"
+
 namespace gbktext {
 
 // The updater library's one export, 更新窗口, spelt as bytes so that the
@@ -26,11 +28,10 @@ inline std::string error_report(const std::string& message, int code) {
 
 // Bytes as upper-case hex digits, two per byte.
 inline std::string hex(const std::string& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
   std::string h;
   for (unsigned char c : bytes) {
-    h += digits[c >> 4];
-    h += digits[c & 15];
+    h += cx::hex_digit_char(c >> 4);
+    h += cx::hex_digit_char(c);
   }
   return h;
 }

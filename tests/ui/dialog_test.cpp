@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "services/ascii.h"
 #include "tests/ui/property_numbers.h"
 #include "tests/ui/ui_support.h"
 #include "ui/definition.h"
@@ -36,8 +37,7 @@ void look_at(HWND dlg, SeenDialog* seen) {
 
 // Paths compare without regard to the case of ASCII letters.
 std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  for (char& c : s) c = cx::ascii_lower(c);
   return s;
 }
 

@@ -281,7 +281,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, OutputGrowth,
                                            GrowthCase{100000, 100352}));
 
 TEST(OutputGrowthSteps, EveryAppendKeepsAZeroAfterTheBytes) {
-  DecodedOutput out(kMaxBodyBytes);
+  BodyBytes out(kMaxBodyBytes);
   std::string all;
   for (int i = 0; i < 40; ++i) {
     std::string piece = noisy_text(size_t(97 * i + 13), uint32_t(i));
@@ -297,7 +297,7 @@ TEST(OutputGrowthSteps, EveryAppendKeepsAZeroAfterTheBytes) {
 // once more after its first megabytes: never is a block of tens of megabytes
 // copied beside its larger successor.
 TEST(OutputGrowthSteps, ASwollenBodyStopsMovingEarlyAndEndsAtTheLimit) {
-  DecodedOutput out(kMaxBodyBytes);
+  BodyBytes out(kMaxBodyBytes);
   const std::string piece(1024, 'z');
   const auto* p = reinterpret_cast<const uint8_t*>(piece.data());
   int moves_after_16_mib = 0;
@@ -313,7 +313,7 @@ TEST(OutputGrowthSteps, ASwollenBodyStopsMovingEarlyAndEndsAtTheLimit) {
 }
 
 TEST(OutputGrowthSteps, LimitCutsAndReports) {
-  DecodedOutput out(3000);
+  BodyBytes out(3000);
   std::string piece(2000, 'q');
   EXPECT_TRUE(out.append(reinterpret_cast<const uint8_t*>(piece.data()), piece.size()));
   EXPECT_FALSE(out.append(reinterpret_cast<const uint8_t*>(piece.data()), piece.size()));

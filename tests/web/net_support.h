@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "services/ascii.h"
 #include "tests/fixture/request_log.h"
 
 namespace cx::testing {
@@ -22,8 +23,8 @@ inline bool transport_line(const std::string& line) {
                                       "Content-Length:"};
   for (const char* n : names) {
     std::string lower_line, lower_name(n);
-    for (char c : line.substr(0, lower_name.size())) lower_line += fixture::LoggedRequest::tolower_ascii(c);
-    for (char& c : lower_name) c = fixture::LoggedRequest::tolower_ascii(c);
+    for (char c : line.substr(0, lower_name.size())) lower_line += ascii_lower(c);
+    for (char& c : lower_name) c = ascii_lower(c);
     if (lower_line == lower_name) return true;
   }
   return false;
