@@ -96,7 +96,7 @@ TEST_F(EngineAgainstFallback, GiveTheSameTextForEveryGeneratedAnswer) {
       const size_t at = run.output.find("batch ");
       size_t n = 0, f = 0, p = 0, b = 0, d = 0;
       const bool read = at != std::string::npos &&
-                        std::sscanf(run.output.c_str() + at, "batch %*zu:%*zu: %zu answers, %zu program-sized, %zu pieces, %zu bytes, %zu differences",
+                        std::sscanf(run.output.c_str() + at, "batch %*u:%*u: %zu answers, %zu program-sized, %zu pieces, %zu bytes, %zu differences",
                                     &n, &f, &p, &b, &d) == 5;
       if (!run.finished || !read || run.exit_code != 0) {
         ADD_FAILURE() << "batch " << range << (run.finished ? "" : " did not end") << ", exit code " << run.exit_code
