@@ -2,7 +2,7 @@
 """Counts what one verbose CTest run (ctest -V) ran, case by case.
 
 A GoogleTest program counts each of its test cases: a case that reported
-"[       OK ]" passed, one that reported "[  FAILED  ] ... (N ms)" failed. A
+"[       OK ]" passed, one that reported "[  FAILED  ] ... (N ms)" failed; one that reported "[  SKIPPED ]" is named as skipped. A
 program that failed although none of its cases did (it crashed, hung or
 ended badly) counts one failure more. Any other test (a script, an end-to-end
 run, a fuzzer) counts as one case of its own.
@@ -16,6 +16,7 @@ RESULT = re.compile(r"^\s*\d+/\d+ Test\s+#(\d+): (\S+) \.+\**\s*(Passed|\*\*\*Fa
 LINE = re.compile(r"^(\d+): (.*)$")
 OK = re.compile(r"^\[       OK \] \S+ \(\d+ ms\)")
 FAILED = re.compile(r"^\[  FAILED  \] \S+.* \(\d+ ms\)$")
+SKIPPED = re.compile(r"^\[  SKIPPED \] (\S+) \(\d+ ms\)$")
 # The Wine runner's mark before its second run of a program it took for hung
 # (scripts/wine-run.sh): only the run after the last such mark counts.
 RERUN = re.compile(r"^=== wine-run: \S+ run again after a hang$")
@@ -57,6 +58,7 @@ def main():
     passed = failed = 0
     failures = []
     rerun = []
+    skipped = []
     for number, (name, result) in sorted(results.items(), key=lambda kv: int(kv[0])):
         ok = result == "Passed"
         program_runs = runs(outputs.get(number, []))
@@ -65,6 +67,7 @@ def main():
         lines = program_runs[-1]
         cases_ok = sum(1 for line in lines if OK.match(line))
         cases_failed = sum(1 for line in lines if FAILED.match(line))
+        skipped += [m.group(1) for m in map(SKIPPED.match, lines) if m]
         if cases_ok or cases_failed:
             passed += cases_ok
             failed += cases_failed
@@ -82,7 +85,10 @@ def main():
         print("%s: failed: %s" % (label, ", ".join(failures)))
     if rerun:
         print("%s: hung, ended with the prefix's processes, run again: %s" % (label, ", ".join(rerun)))
-    print("%s: %d passed, %d failed" % (label, passed, failed))
+    line = "%s: %d passed, %d failed" % (label, passed, failed)
+    if skipped:
+        line += ", %d skipped (%s)" % (len(skipped), ", ".join(skipped))
+    print(line)
     return 0
 
 
