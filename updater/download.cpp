@@ -109,7 +109,7 @@ bool download(const DownloadJob& job, const char* temp_path) {
   spec.connect_timeout = DWORD(job.connect_timeout);
   spec.send_timeout = DWORD(job.send_timeout);
   spec.receive_timeout = DWORD(job.receive_timeout);
-  spec.open_by_address = true;
+  cx::web::open_as_given(spec);
   spec.attempts = job.attempts;
   spec.retry_pause = DWORD(job.retry_pause);
   spec.flags = kFlags;

@@ -72,10 +72,14 @@ struct Handles {
   HINTERNET connection = nullptr;
   HINTERNET request = nullptr;
 
-  void close(const TransferSpec& s) {
+  void close_request() {
     if (request) InternetCloseHandle(request);
     if (connection) InternetCloseHandle(connection);
     request = connection = nullptr;
+  }
+
+  void close(const TransferSpec& s) {
+    close_request();
     if (!own_session || !session) return;
     void* mine = s.session_slot ? InterlockedExchangePointer(s.session_slot, nullptr) : session;
     if (mine) InternetCloseHandle(static_cast<HINTERNET>(mine));
@@ -95,20 +99,6 @@ TransferWhy open_session(const TransferSpec& s, Handles& h) {
   }
   if (cancelled(s)) return WHY_CANCELLED;
   set_timeouts(s, h.session);
-  return WHY_NONE;
-}
-
-// The address opened as it is, as often as the spec allows.
-TransferWhy open_by_address(const TransferSpec& s, Handles& h) {
-  const DWORD length = s.headers ? s.headers_length : 0;
-  for (int attempt = 1; attempt <= s.attempts && !cancelled(s); ++attempt) {
-    h.request = InternetOpenUrlA(h.session, s.address, s.headers, length, s.flags, 0);
-    if (h.request) break;
-    for (DWORD waited = 0; attempt < s.attempts && waited < s.retry_pause && !cancelled(s); waited += 50) Sleep(50);
-  }
-  if (cancelled(s)) return WHY_CANCELLED;
-  if (!h.request) return WHY_NOT_SENT;
-  set_timeouts(s, h.request);
   return WHY_NONE;
 }
 
@@ -142,7 +132,10 @@ TransferWhy connect_and_send(const TransferSpec& s, Handles& h, bool* sent) {
   if (why != WHY_NONE) return why;
   set_timeouts(s, h.request);
   const DWORD length = s.headers ? s.headers_length : 0;
-  *sent = HttpSendRequestA(h.request, s.headers, length, const_cast<void*>(s.data), s.data_length) != FALSE;
+  const bool add = s.headers_added && s.headers;
+  if (add && !HttpAddRequestHeadersA(h.request, s.headers, length, HTTP_ADDREQ_FLAG_ADD)) return WHY_NO_REQUEST;
+  *sent = HttpSendRequestA(h.request, add ? nullptr : s.headers, add ? 0 : length, const_cast<void*>(s.data),
+                           s.data_length) != FALSE;
   return *sent ? WHY_NONE : WHY_NOT_SENT;
 }
 
@@ -238,19 +231,31 @@ bool query_header_into(HINTERNET request, DWORD level, char* buffer, DWORD size,
   return ok;
 }
 
+void open_as_given(TransferSpec& spec) {
+  static const char* const kAcceptAll[] = {"*/*", nullptr};
+  spec.canonicalize = ICU_NO_ENCODE | ICU_NO_META;
+  spec.verb = "GET";
+  spec.version = "HTTP/1.1";
+  spec.accept_types = kAcceptAll;
+  spec.headers_added = true;
+  spec.https_flags = INTERNET_FLAG_SECURE;
+}
+
 TransferResult run_transfer(const TransferSpec& s) {
   const DWORD started = GetTickCount();
   TransferResult r;
   Handles h;
   bool sent = false;
   r.why = open_session(s, h);
-  if (r.why == WHY_NONE) {
-    if (s.open_by_address) {
-      r.why = open_by_address(s, h);
-      sent = r.why == WHY_NONE;
-    } else {
-      r.why = connect_and_send(s, h, &sent);
-    }
+  // A request the server never took (no name, no connection, no answer in
+  // time) is made again as often as the spec allows; the last one's handles
+  // stay for the front's answered step.
+  for (int attempt = 1; r.why == WHY_NONE; ++attempt) {
+    r.why = connect_and_send(s, h, &sent);
+    if (r.why != WHY_NOT_SENT || attempt >= s.attempts) break;
+    h.close_request();
+    for (DWORD waited = 0; waited < s.retry_pause && !cancelled(s); waited += 50) Sleep(50);
+    r.why = cancelled(s) ? WHY_CANCELLED : WHY_NONE;
   }
   if (h.request && (sent || r.why == WHY_NOT_SENT)) {
     if (sent) {

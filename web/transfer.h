@@ -83,9 +83,12 @@ struct TransferSpec {
   DWORD connect_timeout = 90000, send_timeout = 90000, receive_timeout = 90000;
   DWORD budget = 0;
 
-  // The request: either the address opened as it is (InternetOpenUrlA, up to
-  // `attempts` times, `retry_pause` ms apart), or connect, open and send.
-  bool open_by_address = false;
+  // The request: connect, open and send, with the time-outs on each handle
+  // before anything is sent. (InternetOpenUrlA is not used: under Wine it
+  // leaves its connection and request without the session's send and receive
+  // time-outs, so a server that takes the request and never answers holds it
+  // for ever.) A request that was not taken is made up to `attempts` times,
+  // `retry_pause` ms apart.
   int attempts = 1;
   DWORD retry_pause = 0;
   DWORD canonicalize = 0;              // InternetCanonicalizeUrlA flags for the split
@@ -99,6 +102,7 @@ struct TransferSpec {
   DWORD https_flags = 0;          // added to flags when the address's scheme is https
   const char* headers = nullptr;  // sent with the request
   DWORD headers_length = 0;       // -1: up to the closing zero
+  bool headers_added = false;     // added to the request before the send instead
   const void* data = nullptr;
   DWORD data_length = 0;
 
@@ -116,6 +120,11 @@ struct TransferSpec {
   // Set by another thread to end the exchange at its next step.
   volatile LONG* cancel = nullptr;
 };
+
+// Sets up spec so that its address goes on the wire as InternetOpenUrlA
+// would send it: kept as given, GET, "*/*" accepted, the headers added to the
+// request, the secure flag for https.
+void open_as_given(TransferSpec& spec);
 
 // Runs one exchange.
 TransferResult run_transfer(const TransferSpec& spec);

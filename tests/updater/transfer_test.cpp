@@ -210,6 +210,21 @@ INSTANTIATE_TEST_SUITE_P(
                       Route{"no_address", "", false}),
     kCaseName);
 
+TEST_F(Transfer, ServerThatNeverAnswersEndsTheDownloadByItsTimeOut) {
+  // It takes the request and says nothing: each attempt ends with the
+  // receive time-out, and the last one with the failure.
+  settings_.attempts = 2;
+  settings_.receive_timeout = 1500;
+  settings_.retry_pause = 200;
+  cx::fixture::RequestLog log;
+  ASSERT_TRUE(probe::write_file(target_, kOldProgram));
+  ASSERT_TRUE(run(kSite + "silent.exe", target_, 20000)) << "the download never ended";
+  EXPECT_EQ(codes(), (std::vector<int32_t>{TRANSFER_FAILED}));
+  EXPECT_EQ(log.since().size(), 2u);
+  EXPECT_EQ(probe::read_file(target_), kOldProgram);
+  EXPECT_TRUE(leftovers().empty());
+}
+
 TEST_F(Transfer, TargetWithAnUnlistedEndingIsNeverRequested) {
   cx::fixture::RequestLog log;
   std::string target = dir_ + "\\Clipdex.dat";
