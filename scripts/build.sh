@@ -14,10 +14,10 @@ arches=("$@")
 cmake -S "$CX_ROOT" -B "$CX_BUILD_NATIVE" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$CX_BUILD_NATIVE" -j"$JOBS"
 
-for spec in "${arches[@]}"; do
-  arch=${spec%%:*}
+for arg in "${arches[@]}"; do
+  arch=${arg%%:*}
   targets=()
-  [ "$spec" = "$arch" ] || IFS=, read -r -a targets <<<"${spec#*:}"
+  [ "$arg" = "$arch" ] || IFS=, read -r -a targets <<<"${arg#*:}"
   tree="$CX_ROOT/build/win-$arch"
   cmake -S "$CX_ROOT" -B "$tree" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$(toolchain_of "$arch")" >/dev/null
   if [ ${#targets[@]} -gt 0 ]; then

@@ -101,25 +101,25 @@ bool download(const DownloadJob& job, const char* temp_path) {
     text_release(line);
   }
   Receiving r{&job, temp_path};
-  cx::web::TransferSpec spec;
-  spec.address = job.source;
-  spec.agent = kAgent;
-  spec.access = INTERNET_OPEN_TYPE_PRECONFIG;
-  spec.session_slot = job.session;
-  spec.connect_timeout = DWORD(job.connect_timeout);
-  spec.send_timeout = DWORD(job.send_timeout);
-  spec.receive_timeout = DWORD(job.receive_timeout);
-  cx::web::open_as_given(spec);
-  spec.attempts = job.attempts;
-  spec.retry_pause = DWORD(job.retry_pause);
-  spec.flags = kFlags;
-  spec.headers = headers;
-  spec.headers_length = DWORD(-1);
-  spec.context = &r;
-  spec.answered = open_file;
-  spec.take = take;
-  spec.cancel = job.cancel;
-  const cx::web::TransferResult result = cx::web::run_transfer(spec);
+  cx::web::TransferPlan plan;
+  plan.address = job.source;
+  plan.agent = kAgent;
+  plan.access = INTERNET_OPEN_TYPE_PRECONFIG;
+  plan.session_slot = job.session;
+  plan.connect_timeout = DWORD(job.connect_timeout);
+  plan.send_timeout = DWORD(job.send_timeout);
+  plan.receive_timeout = DWORD(job.receive_timeout);
+  cx::web::open_as_given(plan);
+  plan.attempts = job.attempts;
+  plan.retry_pause = DWORD(job.retry_pause);
+  plan.flags = kFlags;
+  plan.headers = headers;
+  plan.headers_length = DWORD(-1);
+  plan.context = &r;
+  plan.answered = open_file;
+  plan.take = take;
+  plan.cancel = job.cancel;
+  const cx::web::TransferResult result = cx::web::run_transfer(plan);
   text_release(headers);
 
   // A transfer that did not end whole (a failed read, the connection ended

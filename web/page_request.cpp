@@ -149,27 +149,27 @@ void run_exchange(TransferRecord& r) {
   const bool post = verb == "POST";
   if (post) append_default(headers, "Content-Type: ", kContentTypeLine);
 
-  web::TransferSpec spec;
-  spec.address = address.c_str();
-  spec.access = r.proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY;
-  spec.proxy = r.proxy.c_str();
-  spec.connect_timeout = spec.send_timeout = spec.receive_timeout = g_transfer_timeout_ms;
-  spec.budget = g_exchange_budget_ms;
-  spec.verb = verb.c_str();
-  spec.version = "HTTP/1.1";
+  web::TransferPlan plan;
+  plan.address = address.c_str();
+  plan.access = r.proxy.empty() ? INTERNET_OPEN_TYPE_PRECONFIG : INTERNET_OPEN_TYPE_PROXY;
+  plan.proxy = r.proxy.c_str();
+  plan.connect_timeout = plan.send_timeout = plan.receive_timeout = g_transfer_timeout_ms;
+  plan.budget = g_exchange_budget_ms;
+  plan.verb = verb.c_str();
+  plan.version = "HTTP/1.1";
   // Every other scheme is spoken to as plain HTTP on the cracked host and port.
-  spec.flags = r.open_flags | kAlwaysFlags;
-  spec.https_flags = kSecureFlags;
-  spec.headers = headers.c_str();
-  spec.headers_length = DWORD(headers.size());
+  plan.flags = r.open_flags | kAlwaysFlags;
+  plan.https_flags = kSecureFlags;
+  plan.headers = headers.c_str();
+  plan.headers_length = DWORD(headers.size());
   if (post && r.send_length) {
-    spec.data = r.send_data;
-    spec.data_length = r.send_length;
+    plan.data = r.send_data;
+    plan.data_length = r.send_length;
   }
-  spec.context = &r;
-  spec.answered = read_response;
-  spec.take = keep_body;
-  r.result = web::run_transfer(spec);
+  plan.context = &r;
+  plan.answered = read_response;
+  plan.take = keep_body;
+  r.result = web::run_transfer(plan);
 }
 
 DWORD WINAPI transfer_worker(LPVOID param) {

@@ -108,28 +108,28 @@ Bytes read_url(const Text& address, ReadUrlOutcome* outcome) {
   Reading reading{st, {}};
   static const char* const kAcceptTypes[] = {"Accept: */* \r\n", nullptr};
   static const char kAcceptAll[] = "Accept: */*\r\n\r\n";
-  web::TransferSpec spec;
-  spec.address = address.c_str();
-  spec.session = st.root.get();
-  spec.connect_timeout = spec.send_timeout = spec.receive_timeout = kReadUrlStepTimeoutMs;
-  spec.budget = kReadUrlBudgetMs;  // a crawling server is given up
-  spec.canonicalize = ICU_NO_ENCODE;
+  web::TransferPlan plan;
+  plan.address = address.c_str();
+  plan.session = st.root.get();
+  plan.connect_timeout = plan.send_timeout = plan.receive_timeout = kReadUrlStepTimeoutMs;
+  plan.budget = kReadUrlBudgetMs;  // a crawling server is given up
+  plan.canonicalize = ICU_NO_ENCODE;
   // Only the HTTP service gives data; other schemes are not spoken here.
-  spec.only_http = true;
-  spec.credentials_as_texts = true;
-  spec.cut_fragment = true;  // the fragment is never sent
-  spec.verb = "GET";
-  spec.version = "HTTP/1.0";
-  spec.accept_types = kAcceptTypes;
-  spec.flags = kReaderFlags;
-  spec.https_flags = INTERNET_FLAG_SECURE;
-  spec.headers = kAcceptAll;
-  spec.headers_length = DWORD(sizeof kAcceptAll - 1);
-  spec.context = &reading;
-  spec.connected = set_proxy;
-  spec.answered = choose_chunk;
-  spec.take = keep;
-  const web::TransferResult r = web::run_transfer(spec);
+  plan.only_http = true;
+  plan.credentials_as_texts = true;
+  plan.cut_fragment = true;  // the fragment is never sent
+  plan.verb = "GET";
+  plan.version = "HTTP/1.0";
+  plan.accept_types = kAcceptTypes;
+  plan.flags = kReaderFlags;
+  plan.https_flags = INTERNET_FLAG_SECURE;
+  plan.headers = kAcceptAll;
+  plan.headers_length = DWORD(sizeof kAcceptAll - 1);
+  plan.context = &reading;
+  plan.connected = set_proxy;
+  plan.answered = choose_chunk;
+  plan.take = keep;
+  const web::TransferResult r = web::run_transfer(plan);
 
   // The read that ended the answer, or failed, is told too; the body is not
   // examined, nor its status.

@@ -20,9 +20,9 @@ void copy_text(char* to, DWORD room, const char* from, DWORD n) {
   to[n] = 0;
 }
 
-bool cancelled(const TransferSpec& s) { return s.cancel && *s.cancel != 0; }
+bool cancelled(const TransferPlan& s) { return s.cancel && *s.cancel != 0; }
 
-void set_timeouts(const TransferSpec& s, HINTERNET handle) {
+void set_timeouts(const TransferPlan& s, HINTERNET handle) {
   DWORD v = s.connect_timeout;
   InternetSetOptionA(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &v, sizeof v);
   v = s.send_timeout;
@@ -78,7 +78,7 @@ struct Handles {
     request = connection = nullptr;
   }
 
-  void close(const TransferSpec& s) {
+  void close(const TransferPlan& s) {
     close_request();
     if (!own_session || !session) return;
     void* mine = s.session_slot ? InterlockedExchangePointer(s.session_slot, nullptr) : session;
@@ -87,7 +87,7 @@ struct Handles {
   }
 };
 
-TransferWhy open_session(const TransferSpec& s, Handles& h) {
+TransferWhy open_session(const TransferPlan& s, Handles& h) {
   if (s.session) {
     h.session = s.session;
   } else {
@@ -103,7 +103,7 @@ TransferWhy open_session(const TransferSpec& s, Handles& h) {
 }
 
 // Connect, open the request and send it.
-TransferWhy connect_and_send(const TransferSpec& s, Handles& h, bool* sent) {
+TransferWhy connect_and_send(const TransferPlan& s, Handles& h, bool* sent) {
   *sent = false;
   UrlParts* url = static_cast<UrlParts*>(heap_block(sizeof(UrlParts)));
   if (!url) return WHY_NO_REQUEST;
@@ -143,7 +143,7 @@ TransferWhy connect_and_send(const TransferSpec& s, Handles& h, bool* sent) {
 // must stop. A read asks for no more than has arrived, so that the budget is
 // looked at between the bytes of a crawling server; the wait for data has the
 // receive time-out.
-TransferWhy read_body(const TransferSpec& s, HINTERNET request, DWORD chunk, DWORD started, TransferResult& r) {
+TransferWhy read_body(const TransferPlan& s, HINTERNET request, DWORD chunk, DWORD started, TransferResult& r) {
   uint8_t* buffer = static_cast<uint8_t*>(heap_block(chunk));
   if (!buffer) return WHY_REFUSED;
   TransferWhy why = WHY_NONE;
@@ -231,24 +231,24 @@ bool query_header_into(HINTERNET request, DWORD level, char* buffer, DWORD size,
   return ok;
 }
 
-void open_as_given(TransferSpec& spec) {
+void open_as_given(TransferPlan& plan) {
   static const char* const kAcceptAll[] = {"*/*", nullptr};
-  spec.canonicalize = ICU_NO_ENCODE | ICU_NO_META;
-  spec.verb = "GET";
-  spec.version = "HTTP/1.1";
-  spec.accept_types = kAcceptAll;
-  spec.headers_added = true;
-  spec.https_flags = INTERNET_FLAG_SECURE;
+  plan.canonicalize = ICU_NO_ENCODE | ICU_NO_META;
+  plan.verb = "GET";
+  plan.version = "HTTP/1.1";
+  plan.accept_types = kAcceptAll;
+  plan.headers_added = true;
+  plan.https_flags = INTERNET_FLAG_SECURE;
 }
 
-TransferResult run_transfer(const TransferSpec& s) {
+TransferResult run_transfer(const TransferPlan& s) {
   const DWORD started = GetTickCount();
   TransferResult r;
   Handles h;
   bool sent = false;
   r.why = open_session(s, h);
   // A request the server never took (no name, no connection, no answer in
-  // time) is made again as often as the spec allows; the last one's handles
+  // time) is made again as often as the plan allows; the last one's handles
   // stay for the front's answered step.
   for (int attempt = 1; r.why == WHY_NONE; ++attempt) {
     r.why = connect_and_send(s, h, &sent);

@@ -64,7 +64,7 @@ bool split_url(const char* address, DWORD canonicalize_flags, UrlParts& out);
 // when the header is absent. index (may be null) enumerates repeated headers.
 bool query_header_into(HINTERNET request, DWORD level, char* buffer, DWORD size, DWORD* index = nullptr);
 
-struct TransferSpec {
+struct TransferPlan {
   const char* address = nullptr;
 
   // The session: one the caller keeps open (session != null), or one of the
@@ -121,12 +121,12 @@ struct TransferSpec {
   volatile LONG* cancel = nullptr;
 };
 
-// Sets up spec so that its address goes on the wire as InternetOpenUrlA
+// Sets up plan so that its address goes on the wire as InternetOpenUrlA
 // would send it: kept as given, GET, "*/*" accepted, the headers added to the
 // request, the secure flag for https.
-void open_as_given(TransferSpec& spec);
+void open_as_given(TransferPlan& plan);
 
 // Runs one exchange.
-TransferResult run_transfer(const TransferSpec& spec);
+TransferResult run_transfer(const TransferPlan& plan);
 
 }  // namespace cx::web

@@ -55,12 +55,12 @@ HINTERNET callers_session() {
   return session;
 }
 
-// One exchange with short time-outs; adjust() may change the spec first.
+// One exchange with short time-outs; adjust() may change the plan first.
 template <typename Adjust>
 Exchange exchange(const std::string& address, Way way, Adjust adjust, Taken taken = {}) {
   Exchange e;
   e.taken = taken;
-  TransferSpec s;
+  TransferPlan s;
   s.address = address.c_str();
   s.agent = "transfer test";
   if (way == Way::kCallersSession) s.session = callers_session();
@@ -78,7 +78,7 @@ Exchange exchange(const std::string& address, Way way, Adjust adjust, Taken take
 }
 
 Exchange exchange(const std::string& address, Way way) {
-  return exchange(address, way, [](TransferSpec&) {});
+  return exchange(address, way, [](TransferPlan&) {});
 }
 
 class TransferCore : public ::testing::TestWithParam<Way> {};
@@ -119,7 +119,7 @@ TEST_P(TransferCore, WholeAnswersWithAndWithoutALength) {
 TEST_P(TransferCore, EachFaultEndsTheExchangeWithItsReason) {
   const Way way = GetParam();
   SCOPED_TRACE(way_name(way));
-  const auto quick = [](TransferSpec& s) { s.receive_timeout = 1500; };
+  const auto quick = [](TransferPlan& s) { s.receive_timeout = 1500; };
 
   Exchange cut = exchange("http://www.clipdex.com/part/cut", way);
   EXPECT_FALSE(cut.result.whole);
@@ -154,7 +154,7 @@ TEST_P(TransferCore, EachFaultEndsTheExchangeWithItsReason) {
 
   // A byte every half second never meets the receive time-out: the budget
   // ends it.
-  Exchange trickle = exchange("http://www.clipdex.com/part/trickle", way, [](TransferSpec& s) { s.budget = 1500; });
+  Exchange trickle = exchange("http://www.clipdex.com/part/trickle", way, [](TransferPlan& s) { s.budget = 1500; });
   EXPECT_FALSE(trickle.result.whole);
   EXPECT_EQ(trickle.result.why, WHY_BUDGET);
   EXPECT_LT(trickle.result.received, 200u);
@@ -168,7 +168,7 @@ TEST_P(TransferCore, TheFrontsStepsAreFollowed) {
   // Reads of the size answered() asks for, never more.
   Taken small;
   small.chunk = 700;
-  Exchange sized = exchange("http://www.clipdex.com/whole/no-length", way, [](TransferSpec&) {}, small);
+  Exchange sized = exchange("http://www.clipdex.com/whole/no-length", way, [](TransferPlan&) {}, small);
   EXPECT_TRUE(sized.result.whole);
   EXPECT_EQ(sized.taken.body, pattern(20000));
   for (DWORD n : sized.taken.pieces) EXPECT_LE(n, 700u);
@@ -176,7 +176,7 @@ TEST_P(TransferCore, TheFrontsStepsAreFollowed) {
   // The taker refuses: nothing more is read and the answer is not whole.
   Taken capped;
   capped.limit = 5000;
-  Exchange refused = exchange("http://www.clipdex.com/large", way, [](TransferSpec&) {}, capped);
+  Exchange refused = exchange("http://www.clipdex.com/large", way, [](TransferPlan&) {}, capped);
   EXPECT_FALSE(refused.result.whole);
   EXPECT_EQ(refused.result.why, WHY_REFUSED);
   EXPECT_EQ(refused.result.received, refused.taken.body.size());
@@ -185,7 +185,7 @@ TEST_P(TransferCore, TheFrontsStepsAreFollowed) {
   // answered() wants nothing of this answer: the status is known, no body.
   Taken none;
   none.chunk = 0;
-  Exchange unread = exchange("http://www.clipdex.com/plain", way, [](TransferSpec&) {}, none);
+  Exchange unread = exchange("http://www.clipdex.com/plain", way, [](TransferPlan&) {}, none);
   EXPECT_FALSE(unread.result.whole);
   EXPECT_EQ(unread.result.why, WHY_REFUSED);
   EXPECT_EQ(unread.result.status, 200);
@@ -193,7 +193,7 @@ TEST_P(TransferCore, TheFrontsStepsAreFollowed) {
 
   // Asked to stop before it began: no request at all.
   volatile LONG stop = 1;
-  Exchange cancelled = exchange("http://www.clipdex.com/plain", way, [&](TransferSpec& s) { s.cancel = &stop; });
+  Exchange cancelled = exchange("http://www.clipdex.com/plain", way, [&](TransferPlan& s) { s.cancel = &stop; });
   EXPECT_EQ(cancelled.result.why, WHY_CANCELLED);
   EXPECT_EQ(cancelled.taken.answered_calls, 0);
 }
@@ -208,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(BothWays, TransferCore, ::testing::Values(Way::kOwnSess
 TEST(TransferCoreAddress, SchemesOtherThanHttpAndBrokenAddresses) {
   for (const char* address : {"ftp://www.clipdex.com/plain", "no address at all", ""}) {
     SCOPED_TRACE(address);
-    Exchange e = exchange(address, Way::kOwnSession, [](TransferSpec& s) { s.only_http = true; });
+    Exchange e = exchange(address, Way::kOwnSession, [](TransferPlan& s) { s.only_http = true; });
     EXPECT_FALSE(e.result.whole);
     EXPECT_EQ(e.result.why, WHY_BAD_ADDRESS);
     EXPECT_EQ(e.taken.answered_calls, 0);
@@ -240,7 +240,7 @@ TEST(TransferCoreAddress, AnAddressAsGivenGoesOnTheWireAsTheSystemWouldOpenIt) {
     std::vector<fixture::LoggedRequest> system = log.since();
 
     log.mark();
-    Exchange core = exchange(address, Way::kCallersSession, [&](TransferSpec& t) {
+    Exchange core = exchange(address, Way::kCallersSession, [&](TransferPlan& t) {
       t.session = session;
       open_as_given(t);
       t.flags = flags;
@@ -263,7 +263,7 @@ TEST(TransferCoreAddress, RequestsNotTakenAreMadeAgain) {
   fixture::RequestLog log;
   ASSERT_TRUE(log.available()) << "CX_FIXTURE_LOG is not set: run inside the namespace";
   // Nothing listens on port 9 inside the namespace: refused at once.
-  Exchange refused = exchange("http://www.clipdex.com:9/plain", Way::kOwnSession, [](TransferSpec& s) {
+  Exchange refused = exchange("http://www.clipdex.com:9/plain", Way::kOwnSession, [](TransferPlan& s) {
     s.attempts = 3;
     s.retry_pause = 600;
   });
@@ -272,7 +272,7 @@ TEST(TransferCoreAddress, RequestsNotTakenAreMadeAgain) {
   EXPECT_LT(refused.ms, 8000u);
 
   log.mark();
-  Exchange silent = exchange("http://www.clipdexsoft.com/ru/silent", Way::kOwnSession, [](TransferSpec& s) {
+  Exchange silent = exchange("http://www.clipdexsoft.com/ru/silent", Way::kOwnSession, [](TransferPlan& s) {
     s.attempts = 2;
     s.receive_timeout = 1000;
   });
@@ -280,7 +280,7 @@ TEST(TransferCoreAddress, RequestsNotTakenAreMadeAgain) {
   EXPECT_EQ(log.since().size(), 2u) << "the silent server was asked twice";
 
   log.mark();
-  Exchange answered = exchange("http://www.clipdex.com/missing", Way::kOwnSession, [](TransferSpec& s) { s.attempts = 3; });
+  Exchange answered = exchange("http://www.clipdex.com/missing", Way::kOwnSession, [](TransferPlan& s) { s.attempts = 3; });
   EXPECT_EQ(answered.result.status, 404);
   EXPECT_EQ(log.since().size(), 1u);
 }
